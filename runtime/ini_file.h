@@ -1,0 +1,41 @@
+// The INI file layer: one value read or written per call, the file opened for
+// each call and never held. Reading never creates anything; writing changes
+// only the line of the key it names and keeps every other byte of the file.
+// The parsing and editing rules work on strings (ini_lookup, ini_update) so
+// they can be tested without files; the file functions add the I/O.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zq {
+
+// Outcome of a write: ok, or the system's reason (strerror text) it failed.
+struct WriteResult {
+  bool ok = true;
+  std::string error;
+};
+
+// Value of `key` in `section` of the file content, or nullopt when the
+// section or key is absent or the key's line has no '='.
+std::optional<std::string> ini_lookup(std::string_view content, std::string_view section,
+                                      std::string_view key);
+
+// The content with `key` in `section` set to `value`: the key's line
+// replaced in place, or the key (and section) added. Unchanged content when
+// the key already holds exactly that value.
+std::string ini_update(std::string_view content, std::string_view section, std::string_view key,
+                       std::string_view value);
+
+// Value of the key in the file, or `fallback` when the file, section or key is
+// absent or the file cannot be read. At most 254 bytes.
+std::string read_config_value(const std::string& file, std::string_view section,
+                              std::string_view key, std::string_view fallback);
+
+// Sets the key in the file, creating file and section as needed. Crash-safe:
+// the old file or the new one, never a torn one.
+WriteResult write_config_value(const std::string& file, std::string_view section,
+                               std::string_view key, std::string_view value);
+
+}  // namespace zq

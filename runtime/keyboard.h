@@ -1,0 +1,41 @@
+// Key input: poll_key returns the next key press as a key_text (character
+// byte, then a PC set-1 scan code) or the empty text, and never waits.
+// wait_for_input lets key loops sleep until something may have arrived
+// instead of spinning; pause_ms is the pause after a redraw.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace zq {
+
+inline constexpr int kScanEsc = 1;
+inline constexpr int kScanEnter = 28;
+inline constexpr int kScanUp = 72;
+inline constexpr int kScanLeft = 75;
+inline constexpr int kScanRight = 77;
+inline constexpr int kScanDown = 80;
+
+// The key_text of one key press: empty when both are 0; a character of 0
+// becomes 255; the scan code byte only when it is not 0.
+inline std::string key_text(unsigned char character, unsigned char scan_code) {
+  if (character == 0 && scan_code == 0) return {};
+  std::string text(1, static_cast<char>(character == 0 ? 255 : character));
+  if (scan_code != 0) text.push_back(static_cast<char>(scan_code));
+  return text;
+}
+
+class KeySource {
+ public:
+  virtual ~KeySource() = default;
+  // One pending key press, or the empty text. Never waits.
+  virtual std::string poll_key() = 0;
+  // Waits until a key, a resize or a signal may need attention; shows the
+  // screen first. False once input has ended for good (terminal gone).
+  virtual bool wait_for_input() = 0;
+  // Shows the screen, then suspends the program for that long.
+  virtual void pause_ms(std::chrono::milliseconds duration) = 0;
+};
+
+}  // namespace zq

@@ -1,0 +1,44 @@
+// The real terminal: a ConsoleDevice whose truth is a MemoryConsole shown on
+// the terminal's alternate screen through ncurses, and a KeySource that turns
+// terminal keys into key_texts. The terminal is restored on every way out.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "runtime/console_device.h"
+#include "runtime/keyboard.h"
+
+namespace zq {
+
+class Terminal : public ConsoleDevice, public KeySource {
+ public:
+  Terminal();
+  ~Terminal() override;
+
+  // Whether standard input and output are a terminal that can be driven;
+  // `why` says what is wrong when not. Touches neither screen nor files.
+  static bool usable(std::string& why);
+  // Why create() last failed.
+  const std::string& error() const;
+
+  bool create(ScreenGeometry& geometry) override;
+  void release() override;
+  void set_title(std::string_view title) override;
+  void fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) override;
+  void fill_character(unsigned char ch, std::uint32_t count, CellPos start) override;
+  void write_characters(std::string_view bytes, CellPos start) override;
+  void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
+  bool set_cursor_position(CellPos pos) override;
+  bool set_cursor_info(std::uint32_t size, bool visible) override;
+
+  std::string poll_key() override;
+  bool wait_for_input() override;
+  void pause_ms(std::chrono::milliseconds duration) override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zq
