@@ -1,1 +1,119 @@
-// (being written)
+#include "runtime/memory_console.h"
+
+#include <algorithm>
+
+#include "runtime/console_screen.h"
+
+namespace zq {
+
+namespace {
+
+constexpr std::uint16_t kAttributeAtOpen = 7;
+
+}  // namespace
+
+MemoryConsole::MemoryConsole(std::uint16_t width, std::uint16_t height)
+    : width_(width),
+      height_(height),
+      cells_(std::size_t{width} * height, Cell{' ', kAttributeAtOpen}) {}
+
+bool MemoryConsole::create(ScreenGeometry& geometry) {
+  if (fail_create_ || width_ == 0 || height_ == 0) return false;
+  created_ = true;
+  geometry = ScreenGeometry{};
+  geometry.buffer_width = width_;
+  geometry.buffer_height = height_;
+  geometry.cursor_column = cursor_.column;
+  geometry.cursor_row = cursor_.row;
+  geometry.attribute = kAttributeAtOpen;
+  geometry.window_right = static_cast<std::uint16_t>(width_ - 1);
+  geometry.window_bottom = static_cast<std::uint16_t>(height_ - 1);
+  geometry.max_window_width = width_;
+  geometry.max_window_height = height_;
+  return true;
+}
+
+void MemoryConsole::release() { created_ = false; }
+
+void MemoryConsole::set_title(std::string_view title) { title_ = title; }
+
+// Both fills run on through the following rows and stop at the buffer's end.
+void MemoryConsole::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) {
+  const std::size_t first = std::size_t{start.row} * width_ + start.column;
+  if (start.column >= width_ || first >= cells_.size() || count == 0) return;
+  const std::size_t last = std::min(cells_.size(), first + count);
+  for (std::size_t i = first; i < last; ++i) cells_[i].attr = attr;
+  ++cell_writes_;
+}
+
+void MemoryConsole::fill_character(unsigned char ch, std::uint32_t count, CellPos start) {
+  const std::size_t first = std::size_t{start.row} * width_ + start.column;
+  if (start.column >= width_ || first >= cells_.size() || count == 0) return;
+  const std::size_t last = std::min(cells_.size(), first + count);
+  for (std::size_t i = first; i < last; ++i) cells_[i].ch = ch;
+  ++cell_writes_;
+}
+
+void MemoryConsole::write_characters(std::string_view bytes, CellPos start) {
+  const std::size_t first = std::size_t{start.row} * width_ + start.column;
+  if (start.column >= width_ || first >= cells_.size() || bytes.empty()) return;
+  const std::size_t count = std::min(bytes.size(), cells_.size() - first);
+  for (std::size_t i = 0; i < count; ++i) cells_[first + i].ch = static_cast<unsigned char>(bytes[i]);
+  ++cell_writes_;
+}
+
+void MemoryConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
+  // Clip the source to the buffer; each source cell keeps its offset from
+  // the source's top-left corner, which lands on `dest`.
+  const CellRect clipped{std::max(source.left, 0), std::max(source.top, 0),
+                         std::min<std::int32_t>(source.right, width_ - 1),
+                         std::min<std::int32_t>(source.bottom, height_ - 1)};
+  if (clipped.left > clipped.right || clipped.top > clipped.bottom) return;
+  const std::int32_t dx = dest.column - source.left;
+  const std::int32_t dy = dest.row - source.top;
+
+  const std::vector<Cell> before = cells_;
+  for (std::int32_t r = clipped.top; r <= clipped.bottom; ++r) {
+    for (std::int32_t c = clipped.left; c <= clipped.right; ++c) {
+      cells_[std::size_t(r) * width_ + std::size_t(c)] = fill;
+    }
+  }
+  // Cells of the source that the moved contents do not cover keep the fill.
+  for (std::int32_t r = clipped.top; r <= clipped.bottom; ++r) {
+    for (std::int32_t c = clipped.left; c <= clipped.right; ++c) {
+      const std::int32_t tc = c + dx;
+      const std::int32_t tr = r + dy;
+      if (tc < 0 || tr < 0 || tc >= width_ || tr >= height_) continue;
+      cells_[std::size_t(tr) * width_ + std::size_t(tc)] = before[std::size_t(r) * width_ + std::size_t(c)];
+    }
+  }
+  ++cell_writes_;
+}
+
+bool MemoryConsole::set_cursor_position(CellPos pos) {
+  if (pos.column >= width_ || pos.row >= height_) return false;
+  cursor_ = pos;
+  return true;
+}
+
+bool MemoryConsole::set_cursor_info(std::uint32_t size, bool visible) {
+  if (size < 1 || size > 100) return false;
+  cursor_size_ = size;
+  cursor_visible_ = visible;
+  return true;
+}
+
+Cell MemoryConsole::cell(std::uint16_t column, std::uint16_t row) const {
+  if (column >= width_ || row >= height_) return Cell{0, 0};
+  return cells_[std::size_t{row} * width_ + column];
+}
+
+std::string MemoryConsole::row_text(std::uint16_t row, std::uint16_t column, std::uint16_t count) const {
+  if (row >= height_ || column >= width_) return {};
+  const std::size_t n = std::min<std::size_t>(count, std::size_t{width_} - column);
+  std::string text(n, ' ');
+  for (std::size_t i = 0; i < n; ++i) text[i] = static_cast<char>(cells_[std::size_t{row} * width_ + column + i].ch);
+  return text;
+}
+
+}  // namespace zq
