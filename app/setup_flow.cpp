@@ -1,1 +1,138 @@
-// (being written)
+#include "app/setup_flow.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "app/option_screens.h"
+#include "app/prompts.h"
+#include "app/screens.h"
+#include "runtime/console_screen.h"
+
+namespace zq {
+namespace {
+
+enum class State { MainMenu, Display, Sound, Dip, QuitPrompt, SavePrompt, SaveFailed, QuitEnd, SaveEnd };
+
+constexpr bool is_end(State s) { return s == State::QuitEnd || s == State::SaveEnd; }
+
+const OptionScreen* option_screen_of(State s) {
+  switch (s) {
+    case State::Display: return &kDisplayScreen;
+    case State::Sound: return &kSoundScreen;
+    case State::Dip: return &kDipScreen;
+    default: return nullptr;
+  }
+}
+
+// Draws the whole screen of a state being entered.
+void enter_state(Io io, AppState& app, State state) {
+  if (const OptionScreen* screen = option_screen_of(state)) {
+    draw_frame(io, app.notice);
+    draw_option_screen(io, *screen, app.screen_cursor, app.settings);
+    return;
+  }
+  switch (state) {
+    case State::MainMenu:
+      draw_frame(io, app.notice);
+      app.menu_column = kMenuColumn;
+      draw_main_menu(io, app.main_cursor, app.menu_column);
+      break;
+    case State::QuitPrompt: draw_prompt(io, app.notice, kQuitPrompt); break;
+    case State::SavePrompt: draw_prompt(io, app.notice, kSavePrompt); break;
+    case State::SaveFailed: draw_save_error(io, app.notice, app.save_error); break;
+    default: break;
+  }
+}
+
+State main_menu_key(Io io, AppState& app) {
+  switch (main_menu_key(io, app.main_cursor, app.menu_column, app.scan_code)) {
+    case MenuChoice::Stay: return State::MainMenu;
+    case MenuChoice::Quit: return State::QuitPrompt;
+    case MenuChoice::Open: break;
+  }
+  app.screen_cursor = 0;
+  constexpr State kChosen[kMenuEntries] = {State::Display, State::Sound, State::Dip, State::QuitPrompt,
+                                           State::SavePrompt};
+  return kChosen[app.main_cursor];
+}
+
+// A failed save leaves every option as it was, so the player can fix the
+// cause and save again, or quit.
+State save_prompt_key(AppState& app) {
+  const std::string answer = prompt_answer(app.key_text);
+  if (answer == "N") return State::MainMenu;
+  if (answer != "Y") return State::SavePrompt;
+  const SaveResult result = save_settings(app.settings, app.config_path);
+  if (result.ok) return State::SaveEnd;
+  app.save_error = result.error;
+  return State::SaveFailed;
+}
+
+// What a key press does in a state; the state that follows.
+State state_key(Io io, AppState& app, State state) {
+  if (const OptionScreen* screen = option_screen_of(state)) {
+    const bool leave = option_screen_key(io, *screen, app.screen_cursor, app.settings, app.scan_code);
+    return leave ? State::MainMenu : state;
+  }
+  switch (state) {
+    case State::MainMenu: return main_menu_key(io, app);
+    case State::QuitPrompt: {
+      const std::string answer = prompt_answer(app.key_text);
+      return answer == "Y" ? State::QuitEnd : answer == "N" ? State::MainMenu : state;
+    }
+    case State::SavePrompt: return save_prompt_key(app);
+    case State::SaveFailed: return State::MainMenu;
+    default: return state;
+  }
+}
+
+}  // namespace
+
+std::string config_notice(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
+    return "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+  }
+  const int fd = S_ISREG(info.st_mode) ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  if (fd < 0) return "  zorvikqm.ini cannot be read: these are the defaults. Save & Exit will fail.";
+  ::close(fd);
+  return "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it.";
+}
+
+SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
+  ConsoleScreen screen;
+  open_console(screen, device);
+  if (!screen.open) return SetupEnd::NoConsole;
+  set_console_title(screen, kConsoleTitle);
+  set_cursor_shape(screen, 0);
+  app.notice = config_notice(app.config_path);
+  load_settings(app.settings, app.config_path);
+
+  const Io io{screen, keys};
+  State state = State::MainMenu;
+  enter_state(io, app, state);
+  SetupEnd end = SetupEnd::Quit;
+  while (!is_end(state)) {
+    app.key_text = keys.poll_key();
+    if (app.key_text.empty()) {
+      // Sleep until something arrives instead of spinning on an empty queue.
+      if (!keys.wait_for_input()) {
+        end = SetupEnd::InputEnded;
+        break;
+      }
+      continue;
+    }
+    app.scan_code = scan_code_of(app.key_text);
+    const State next = state_key(io, app, state);
+    if (next != state) enter_state(io, app, next);
+    state = next;
+  }
+  if (state == State::SaveEnd) end = SetupEnd::Saved;
+  close_console(screen);
+  return end;
+}
+
+}  // namespace zq
