@@ -1,1 +1,199 @@
+// The whole program driven by scripted keys on an in-memory console, from
+// start to either end, with the resulting file checked byte for byte.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/setup_flow.h"
+#include "app_harness.h"
+
+namespace zq {
+namespace {
+
+using test::kDown;
+using test::kEnter;
+using test::kEsc;
+using test::kLeft;
+using test::kNo;
+using test::kRight;
+using test::kUp;
+using test::kYes;
+using test::read_file;
+using test::write_file;
+
+// What 21 writes of the default options give in a fresh file.
+const std::string kDefaultFile =
+    "[CONFIG]\r\nscreenmode=0\r\nscreendepth=16\r\nsyncrate=35\r\ngraphicdetail=0\r\nplaysound=10\r\n"
+    "playmusic=10\r\nattractsound=1\r\ngamemode=0\r\ngamelevel=1\r\nconsolecredits=3\r\n"
+    "arcadecredits=0\r\ncontinues=1\r\nextralives=2\r\nbonuslives=1\r\nfightstyle=0\r\n"
+    "changestyle=1\r\ncolorselect=1\r\nplayerhitplayer=1\r\ncharacterchange=1\r\nsavehiscores=1\r\n"
+    "language=0\r\n";
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  text.replace(text.find(from), from.size(), to);
+  return text;
+}
+
+struct Run {
+  test::TempDir dir;
+  MemoryConsole console;
+  test::ScriptedKeys keys;
+  AppState app;
+  SetupEnd end = SetupEnd::InputEnded;
+
+  Run() { app.config_path = dir.file("zorvikqm.ini"); }
+  SetupEnd go(const std::vector<std::string>& script) {
+    keys.add(script);
+    end = run_setup(console, keys, app);
+    return end;
+  }
+  std::string file() const { return read_file(app.config_path); }
+  bool file_exists() const { return ::access(app.config_path.c_str(), F_OK) == 0; }
+  std::string row(std::uint16_t r, std::uint16_t column = 0, std::uint16_t count = 80) const {
+    return console.row_text(r, column, count);
+  }
+  std::uint16_t attr(std::uint16_t column, std::uint16_t r) const { return console.cell(column, r).attr; }
+};
+
+TEST(Flow, TypicalRunSavesTheNewGameSpeed) {
+  Run run;
+  EXPECT_EQ(run.go({kDown, kDown, kEnter, kDown, kDown, kRight, kEsc, kDown, kDown, kEnter, kYes}),
+            SetupEnd::Saved);
+  EXPECT_EQ(run.file(), replaced(kDefaultFile, "syncrate=35", "syncrate=40"));
+  EXPECT_EQ(run.console.title(), "Zorvik Quelta Marundo Setup");
+  EXPECT_FALSE(run.console.created());
+}
+
+TEST(Flow, StartsOnTheMainMenuWithDisplaySelected) {
+  Run run;
+  run.go({});
+  EXPECT_EQ(run.end, SetupEnd::InputEnded);
+  EXPECT_EQ(run.row(10, 30, 16), "    Display     ");
+  EXPECT_EQ(run.attr(30, 10), 79);
+  EXPECT_EQ(run.attr(30, 12), 30);
+  EXPECT_EQ(run.row(6).substr(0, 30), "  No zorvikqm.ini here yet: th");
+  EXPECT_EQ(run.console.cursor().column, 30);
+  EXPECT_EQ(run.console.cursor().row, 10);
+  EXPECT_FALSE(run.file_exists());
+}
+
+TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
+  Run run;
+  write_file(run.app.config_path, "[CONFIG]\r\nsyncrate=0\r\n");
+  run.go({});
+  EXPECT_EQ(run.row(6).substr(0, 35), "  Settings read from zorvikqm.ini. ");
+  EXPECT_EQ(run.app.settings.syncrate, 7);
+}
+
+TEST(Flow, AbandonWithoutFileCreatesNone) {
+  for (const auto& script : std::vector<std::vector<std::string>>{
+           {kUp, kUp, kEnter, kYes}, {kEsc, kYes}, {kEsc, test::kYesUpper}}) {
+    Run run;
+    EXPECT_EQ(run.go(script), SetupEnd::Quit);
+    EXPECT_FALSE(run.file_exists());
+  }
+}
+
+TEST(Flow, QuitAfterChangesLeavesTheFileByteForByte) {
+  Run run;
+  const std::string before = "; my notes\n[CONFIG]\nscreenmode=1\nSyncRate = 35 \n[OTHER]\nx=1";
+  write_file(run.app.config_path, before);
+  // Change the screen mode, visit every screen, say N to quit once, then quit.
+  EXPECT_EQ(run.go({kEnter, kRight, kEsc, kDown, kEnter, kLeft, kEnter, kDown, kEnter, kRight, kEsc,
+                    kEsc, kNo, kEsc, kYes}),
+            SetupEnd::Quit);
+  EXPECT_EQ(run.app.settings.screenmode, 2);
+  EXPECT_EQ(run.file(), before);
+}
+
+TEST(Flow, SaveAnsweredNoReturnsToSaveEntryThenYesWritesAll) {
+  Run run;
+  run.keys.add({kUp, kEnter, kNo});
+  run.go({});
+  EXPECT_FALSE(run.file_exists());
+  EXPECT_EQ(run.app.main_cursor, 4);
+  EXPECT_EQ(run.attr(30, 18), 79);
+  EXPECT_EQ(run.row(18, 30, 16), "  Save &  Exit  ");
+
+  Run again;
+  EXPECT_EQ(again.go({kUp, kEnter, kNo, kEnter, test::kYes}), SetupEnd::Saved);
+  EXPECT_EQ(again.file(), kDefaultFile);
+  EXPECT_EQ(again.file().size(), 325u);
+}
+
+TEST(Flow, PromptIgnoresEveryKeyButYAndN) {
+  Run run;
+  run.go({kEsc, kEsc, kEnter, kUp, kDown, kLeft, kRight, test::letter('q', 16), "\xff"});
+  EXPECT_EQ(run.end, SetupEnd::InputEnded);
+  EXPECT_EQ(run.row(12, 18, 42), "  Are you sure you want to quit ? (Y/N)   ");
+  EXPECT_EQ(run.console.cursor().column, 57);
+  EXPECT_EQ(run.console.cursor().row, 12);
+}
+
+TEST(Flow, ChangesSurviveOtherScreensAndPrompts) {
+  Run run;
+  // Detail to Low; visit Sound and DIP; open and refuse the quit prompt; save.
+  EXPECT_EQ(run.go({kEnter, kDown, kDown, kRight, kEnter, kDown, kEnter, kEsc, kDown, kEnter, kEsc,
+                    kEsc, kNo, kDown, kDown, kEnter, kYes}),
+            SetupEnd::Saved);
+  EXPECT_EQ(run.file(), replaced(kDefaultFile, "graphicdetail=0", "graphicdetail=1"));
+}
+
+TEST(Flow, ReturningToTheMenuKeepsTheEntryAndScreensOpenOnTheirFirstRow) {
+  Run run;
+  // Enter DIP, go to the fifth row, leave, come back: the first row is selected.
+  run.go({kDown, kDown, kEnter, kDown, kDown, kDown, kDown, kEnter, kEnter});
+  EXPECT_EQ(run.app.main_cursor, 2);
+  EXPECT_EQ(run.app.screen_cursor, 0);
+  EXPECT_EQ(run.attr(8, 8), 79);
+  EXPECT_EQ(run.attr(8, 12), 30);
+  EXPECT_EQ(run.console.cursor().column, 8);
+  EXPECT_EQ(run.console.cursor().row, 8);
+  EXPECT_EQ(run.row(22, 8, 45), "  Language                :  < English >     ");
+}
+
+TEST(Flow, OutOfRangeValuesAreWrittenBackAsRead) {
+  Run run;
+  write_file(run.app.config_path, "[CONFIG]\r\nplaymusic=15\r\ngamelevel=-1\r\nsyncrate=33\r\n");
+  EXPECT_EQ(run.go({kUp, kEnter, kYes}), SetupEnd::Saved);
+  const std::string file = run.file();
+  EXPECT_NE(file.find("playmusic=15\r\n"), std::string::npos);
+  EXPECT_NE(file.find("gamelevel=-1\r\n"), std::string::npos);
+  EXPECT_NE(file.find("syncrate=30\r\n"), std::string::npos);
+}
+
+// A save that fails is shown with its reason; the options stay as the player
+// set them and Save & Exit is still selected, so a second try can succeed.
+TEST(Flow, FailedSaveIsReportedAndCanBeRetried) {
+  Run run;
+  run.app.config_path = run.dir.file("missing/zorvikqm.ini");
+  run.keys.add({kEnter, kRight, kEsc, kUp, kEnter, kYes});
+  run.keys.then([&] {
+    const std::string box = run.row(12);
+    EXPECT_NE(box.find("Could not save zorvikqm.ini: No such file or directory"), std::string::npos) << box;
+    EXPECT_NE(run.row(13).find("Press any key"), std::string::npos);
+    ASSERT_EQ(::mkdir(run.dir.file("missing").c_str(), 0700), 0);
+  });
+  EXPECT_EQ(run.go({test::letter('x', 45), kEnter, kYes}), SetupEnd::Saved);
+  EXPECT_EQ(run.file(), replaced(kDefaultFile, "screenmode=0", "screenmode=1"));
+}
+
+TEST(Flow, AnyKeyOnTheErrorBoxReturnsToTheMenu) {
+  Run run;
+  run.app.config_path = run.dir.file("missing/zorvikqm.ini");
+  run.go({kUp, kEnter, kYes, kLeft});
+  EXPECT_EQ(run.row(18, 30, 16), "  Save &  Exit  ");
+  EXPECT_EQ(run.attr(30, 18), 79);
+  EXPECT_EQ(run.console.cursor().row, 18);
+}
+
+TEST(Flow, ConsoleThatCannotOpenReadsNothing) {
+  Run run;
+  run.console.fail_create(true);
+  EXPECT_EQ(run.go({kEsc, kYes}), SetupEnd::NoConsole);
+  EXPECT_EQ(run.app.settings, SetupSettings{});
+}
+
+}  // namespace
+}  // namespace zq

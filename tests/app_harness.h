@@ -1,0 +1,110 @@
+// Test doubles for driving the program without a terminal: scripted keys
+// against an in-memory console, and a private temporary directory.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "runtime/keyboard.h"
+#include "runtime/memory_console.h"
+
+namespace zq::test {
+
+inline const std::string kUp = key_text(255, kScanUp);
+inline const std::string kDown = key_text(255, kScanDown);
+inline const std::string kLeft = key_text(255, kScanLeft);
+inline const std::string kRight = key_text(255, kScanRight);
+inline const std::string kEnter = key_text(13, kScanEnter);
+inline const std::string kEsc = key_text(27, kScanEsc);
+inline std::string letter(char c, unsigned char scan) { return key_text(static_cast<unsigned char>(c), scan); }
+inline const std::string kYes = letter('y', 21);
+inline const std::string kYesUpper = letter('Y', 21);
+inline const std::string kNo = letter('n', 49);
+inline const std::string kNoUpper = letter('N', 49);
+
+// Hands out its keys one per poll, with an empty poll between keys the way a
+// real queue runs dry; input ends when the script does.
+class ScriptedKeys : public KeySource {
+ public:
+  ScriptedKeys() = default;
+  explicit ScriptedKeys(std::vector<std::string> keys) : keys_(keys.begin(), keys.end()) {}
+  void add(const std::vector<std::string>& keys) { keys_.insert(keys_.end(), keys.begin(), keys.end()); }
+  // Runs `action` when the program polls for the key after the ones added so far.
+  void then(std::function<void()> action) { actions_.emplace_back(taken_ + keys_.size(), std::move(action)); }
+
+  std::string poll_key() override {
+    while (!actions_.empty() && actions_.front().first == taken_) {
+      auto action = std::move(actions_.front().second);
+      actions_.pop_front();
+      action();
+    }
+    if (keys_.empty()) return {};
+    std::string key = keys_.front();
+    keys_.pop_front();
+    ++taken_;
+    return key;
+  }
+  bool wait_for_input() override {
+    ++waits_;
+    return !keys_.empty();
+  }
+  void pause_ms(std::chrono::milliseconds duration) override {
+    ++pauses_;
+    last_pause_ = duration;
+  }
+
+  int pauses() const { return pauses_; }
+  std::chrono::milliseconds last_pause() const { return last_pause_; }
+  bool done() const { return keys_.empty(); }
+
+ private:
+  std::deque<std::string> keys_;
+  std::deque<std::pair<std::size_t, std::function<void()>>> actions_;
+  std::size_t taken_ = 0;
+  int waits_ = 0;
+  int pauses_ = 0;
+  std::chrono::milliseconds last_pause_{0};
+};
+
+// A fresh directory under the system's temporary directory, removed at the end.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zqtest-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void write_file(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+}  // namespace zq::test
