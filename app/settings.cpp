@@ -1,1 +1,179 @@
-// (being written)
+#include "app/settings.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <optional>
+#include <string_view>
+
+#include "runtime/ini_file.h"
+#include "runtime/text_convert.h"
+
+namespace zq {
+namespace {
+
+constexpr std::string_view kSection = "CONFIG";
+constexpr std::string_view kFileName = "zorvikqm.ini";
+
+// How an option's value and its text in the file map onto each other.
+enum class Conversion {
+  Number,       // decimal text
+  ColorDepth,   // "16" or "32"
+  FrameRate,    // one of kFrameRateTexts
+};
+
+// Frame-rate texts of the game speed values 0 to 7; "0" means no limit.
+constexpr std::array<std::string_view, 8> kFrameRateTexts = {"30", "35", "40", "45",
+                                                             "50", "55", "60", "0"};
+
+using Member = std::int32_t SetupSettings::*;
+
+struct OptionRow {
+  std::string_view key;
+  std::string_view default_text;  // what a read gives for an absent key
+  Member member;
+  Conversion conversion;
+};
+
+constexpr std::array<OptionRow, 21> kOptions = {{
+    {"screenmode", "0", &SetupSettings::screenmode, Conversion::Number},
+    {"screendepth", "16", &SetupSettings::screendepth, Conversion::ColorDepth},
+    {"graphicdetail", "0", &SetupSettings::graphicdetail, Conversion::Number},
+    {"playmusic", "10", &SetupSettings::playmusic, Conversion::Number},
+    {"playsound", "10", &SetupSettings::playsound, Conversion::Number},
+    {"attractsound", "1", &SetupSettings::attractsound, Conversion::Number},
+    {"gamemode", "0", &SetupSettings::gamemode, Conversion::Number},
+    {"gamelevel", "1", &SetupSettings::gamelevel, Conversion::Number},
+    {"syncrate", "35", &SetupSettings::syncrate, Conversion::FrameRate},
+    {"consolecredits", "3", &SetupSettings::consolecredits, Conversion::Number},
+    {"arcadecredits", "0", &SetupSettings::arcadecredits, Conversion::Number},
+    {"continues", "1", &SetupSettings::continues, Conversion::Number},
+    {"extralives", "2", &SetupSettings::extralives, Conversion::Number},
+    {"bonuslives", "1", &SetupSettings::bonuslives, Conversion::Number},
+    {"fightstyle", "0", &SetupSettings::fightstyle, Conversion::Number},
+    {"changestyle", "1", &SetupSettings::changestyle, Conversion::Number},
+    {"colorselect", "1", &SetupSettings::colorselect, Conversion::Number},
+    {"playerhitplayer", "1", &SetupSettings::playerhitplayer, Conversion::Number},
+    {"characterchange", "1", &SetupSettings::characterchange, Conversion::Number},
+    {"savehiscores", "1", &SetupSettings::savehiscores, Conversion::Number},
+    {"language", "0", &SetupSettings::language, Conversion::Number},
+}};
+
+// The game reads the keys in one order and the file lists them in another;
+// both orders are fixed.
+constexpr std::array<Member, 21> kLoadOrder = {
+    &SetupSettings::screenmode,     &SetupSettings::playsound,       &SetupSettings::playmusic,
+    &SetupSettings::attractsound,   &SetupSettings::gamemode,        &SetupSettings::gamelevel,
+    &SetupSettings::consolecredits, &SetupSettings::arcadecredits,   &SetupSettings::continues,
+    &SetupSettings::extralives,     &SetupSettings::bonuslives,      &SetupSettings::fightstyle,
+    &SetupSettings::changestyle,    &SetupSettings::colorselect,     &SetupSettings::playerhitplayer,
+    &SetupSettings::characterchange, &SetupSettings::savehiscores,   &SetupSettings::language,
+    &SetupSettings::screendepth,    &SetupSettings::syncrate,        &SetupSettings::graphicdetail,
+};
+
+constexpr std::array<Member, 21> kSaveOrder = {
+    &SetupSettings::screenmode,     &SetupSettings::screendepth,     &SetupSettings::syncrate,
+    &SetupSettings::graphicdetail,  &SetupSettings::playsound,       &SetupSettings::playmusic,
+    &SetupSettings::attractsound,   &SetupSettings::gamemode,        &SetupSettings::gamelevel,
+    &SetupSettings::consolecredits, &SetupSettings::arcadecredits,   &SetupSettings::continues,
+    &SetupSettings::extralives,     &SetupSettings::bonuslives,      &SetupSettings::fightstyle,
+    &SetupSettings::changestyle,    &SetupSettings::colorselect,     &SetupSettings::playerhitplayer,
+    &SetupSettings::characterchange, &SetupSettings::savehiscores,   &SetupSettings::language,
+};
+
+constexpr const OptionRow* find_row(Member member) {
+  for (const OptionRow& row : kOptions) {
+    if (row.member == member) return &row;
+  }
+  return nullptr;
+}
+
+// Every option appears exactly once in an order.
+constexpr bool covers_all_options(const std::array<Member, 21>& order) {
+  for (const OptionRow& row : kOptions) {
+    int seen = 0;
+    for (Member m : order) seen += m == row.member ? 1 : 0;
+    if (seen != 1) return false;
+  }
+  return true;
+}
+static_assert(covers_all_options(kLoadOrder));
+static_assert(covers_all_options(kSaveOrder));
+
+// Applies the text read for an option; an unknown frame rate changes nothing.
+void apply_text(SetupSettings& settings, const OptionRow& row, std::string_view text) {
+  std::int32_t& option = settings.*row.member;
+  switch (row.conversion) {
+    case Conversion::Number:
+      option = text_to_int(text);
+      return;
+    case Conversion::ColorDepth:
+      option = text_equals(text, "32") ? 1 : 0;
+      return;
+    case Conversion::FrameRate:
+      for (std::size_t i = 0; i < kFrameRateTexts.size(); ++i) {
+        if (text_equals(text, kFrameRateTexts[i])) {
+          option = static_cast<std::int32_t>(i);
+          return;
+        }
+      }
+      return;
+  }
+}
+
+// The option's text for the file, or nothing for a game speed outside the
+// eight known ones, which has no text that would read back as itself.
+std::optional<std::string> option_text(const SetupSettings& settings, const OptionRow& row) {
+  const std::int32_t option = settings.*row.member;
+  switch (row.conversion) {
+    case Conversion::Number:
+      return int_to_text(option);
+    case Conversion::ColorDepth:
+      return option == 1 ? "32" : "16";
+    case Conversion::FrameRate:
+      if (option < 0 || option >= static_cast<std::int32_t>(kFrameRateTexts.size())) {
+        return std::nullopt;
+      }
+      return std::string(kFrameRateTexts[static_cast<std::size_t>(option)]);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string config_path() {
+  // getcwd reports ERANGE while the buffer is too small; grow until it fits.
+  std::string dir(256, '\0');
+  while (getcwd(dir.data(), dir.size()) == nullptr) {
+    if (errno != ERANGE || dir.size() > (1u << 20)) return std::string(kFileName);
+    dir.resize(dir.size() * 2);
+  }
+  dir.resize(dir.find('\0'));
+  // Linux reports an unreachable directory (outside a changed root) with a
+  // prefix instead of failing; such a name cannot be used.
+  if (dir.empty() || dir.front() != '/') return std::string(kFileName);
+  if (!dir.ends_with('/')) dir += '/';
+  return dir + std::string(kFileName);
+}
+
+void load_settings(SetupSettings& settings, const std::string& path) {
+  for (Member member : kLoadOrder) {
+    const OptionRow& row = *find_row(member);
+    apply_text(settings, row, read_config_value(path, kSection, row.key, row.default_text));
+  }
+}
+
+SaveResult save_settings(const SetupSettings& settings, const std::string& path) {
+  SaveResult result;
+  for (Member member : kSaveOrder) {
+    const OptionRow& row = *find_row(member);
+    const std::optional<std::string> text = option_text(settings, row);
+    if (!text) continue;
+    const WriteResult written = write_config_value(path, kSection, row.key, *text);
+    if (!written.ok && result.ok) result = {false, written.error};
+  }
+  return result;
+}
+
+}  // namespace zq

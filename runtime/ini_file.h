@@ -17,6 +17,12 @@ struct WriteResult {
   std::string error;
 };
 
+// Whether the names and value can be stored so that a read gives them back:
+// no line breaks; key not empty, without '=', not starting with '[', no
+// blanks or tabs at its ends; section without ']' or blanks or tabs at its
+// ends. All three are cut at their first NUL first, like every text.
+bool ini_can_write(std::string_view section, std::string_view key, std::string_view value);
+
 // Value of `key` in `section` of the file content, or nullopt when the
 // section or key is absent or the key's line has no '='.
 std::optional<std::string> ini_lookup(std::string_view content, std::string_view section,
@@ -24,7 +30,8 @@ std::optional<std::string> ini_lookup(std::string_view content, std::string_view
 
 // The content with `key` in `section` set to `value`: the key's line
 // replaced in place, or the key (and section) added. Unchanged content when
-// the key already holds exactly that value.
+// the key already holds exactly that value or ini_can_write refuses. A value
+// with blanks at its ends or in matching quotes is written quoted.
 std::string ini_update(std::string_view content, std::string_view section, std::string_view key,
                        std::string_view value);
 
@@ -34,7 +41,9 @@ std::string read_config_value(const std::string& file, std::string_view section,
                               std::string_view key, std::string_view fallback);
 
 // Sets the key in the file, creating file and section as needed. Crash-safe:
-// the old file or the new one, never a torn one.
+// the old file or the new one, never a torn one. A file that exists but cannot
+// be read or written is left alone and the write fails; so does a refused
+// name or value (EINVAL). Symbolic links are followed; the mode is kept.
 WriteResult write_config_value(const std::string& file, std::string_view section,
                                std::string_view key, std::string_view value);
 
