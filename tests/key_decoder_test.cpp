@@ -1,1 +1,138 @@
+#include "runtime/key_decoder.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/keyboard.h"
+
+namespace zq {
+namespace {
+
+using std::chrono::milliseconds;
+
+std::string K(unsigned char character, unsigned char scan) { return key_text(character, scan); }
+
+struct Decoded {
+  std::vector<std::string> keys;  // key_texts in order, dropped bytes left out
+  std::size_t pending = 0;        // bytes left waiting for more input
+};
+
+// Decodes keys off the front of `input` until it is used up or waits.
+Decoded decode_all(std::string_view input, milliseconds idle) {
+  Decoded out;
+  while (!input.empty()) {
+    const DecodedKey d = decode_key(input, idle);
+    if (d.consumed == 0) break;
+    if (!d.key_text.empty()) out.keys.push_back(d.key_text);
+    input.remove_prefix(d.consumed);
+  }
+  out.pending = input.size();
+  return out;
+}
+
+struct KeyCase {
+  const char* name;
+  std::string bytes;
+  int idle_ms;
+  std::vector<std::string> keys;
+  std::size_t pending;
+};
+
+const std::string kUp = K(255, 72), kDown = K(255, 80), kLeft = K(255, 75), kRight = K(255, 77);
+const std::string kEnter = K(13, 28), kEscKey = K(27, 1);
+
+const KeyCase kCases[] = {
+    {"up", "\x1b[A", 0, {kUp}, 0},
+    {"down", "\x1b[B", 0, {kDown}, 0},
+    {"right", "\x1b[C", 0, {kRight}, 0},
+    {"left", "\x1b[D", 0, {kLeft}, 0},
+    {"up_application_mode", "\x1bOA", 0, {kUp}, 0},
+    {"down_application_mode", "\x1bOB", 0, {kDown}, 0},
+    {"right_application_mode", "\x1bOC", 0, {kRight}, 0},
+    {"left_application_mode", "\x1bOD", 0, {kLeft}, 0},
+    {"up_with_ctrl_modifier", "\x1b[1;5A", 0, {kUp}, 0},
+    {"enter_cr", "\r", 0, {kEnter}, 0},
+    {"enter_lf", "\n", 0, {kEnter}, 0},
+    {"keypad_enter_application_mode", "\x1bOM", 0, {kEnter}, 0},
+    {"keypad_8_application_mode_is_up", "\x1bOx", 0, {K('8', 72)}, 0},
+    {"lone_esc_waits", "\x1b", 0, {}, 1},
+    {"lone_esc_waits_just_below_delay", "\x1b", 24, {}, 1},
+    {"lone_esc_after_delay", "\x1b", 25, {kEscKey}, 0},
+    {"esc_then_letter_in_one_read", "\x1by", 0, {kEscKey, K('y', 21)}, 0},
+    {"esc_esc_then_wait", "\x1b\x1b", 0, {kEscKey}, 1},
+    {"letters_for_prompts", "yYnN", 0, {K('y', 21), K('Y', 21), K('n', 49), K('N', 49)}, 0},
+    {"digits_and_punctuation", "1!0-=[;'`,./ ", 0,
+     {K('1', 2), K('!', 2), K('0', 11), K('-', 12), K('=', 13), K('[', 26), K(';', 39), K('\'', 40),
+      K('`', 41), K(',', 51), K('.', 52), K('/', 53), K(' ', 57)}, 0},
+    {"backspace_del_and_bs", "\x7f\x08", 0, {K(8, 14), K(8, 14)}, 0},
+    {"tab", "\t", 0, {K(9, 15)}, 0},
+    {"ctrl_letter", "\x01", 0, {K(1, 30)}, 0},
+    {"ctrl_at_character_zero_becomes_255", std::string(1, '\0'), 0, {K(255, 3)}, 0},
+    {"unknown_csi_then_keys_survive", "\x1b[99~ab", 0, {K('a', 30), K('b', 48)}, 0},
+    {"insert_then_keys", "\x1b[2~ab", 0, {K(255, 82), K('a', 30), K('b', 48)}, 0},
+    {"unknown_ss3_dropped", "\x1bOzq", 0, {K('q', 16)}, 0},
+    {"linux_console_f1", "\x1b[[A", 0, {K(255, 59)}, 0},
+    {"csi_cut_by_another_sequence", "\x1b[1\x1b[B", 0, {kDown}, 0},
+    {"csi_split_waits_for_rest", "\x1b[1;", 0, {}, 4},
+    {"csi_cut_short_dropped_after_delay", "\x1b[1;", 30, {}, 0},
+    {"ss3_split_waits_for_rest", "\x1bO", 0, {}, 2},
+    {"utf8_bytes_dropped", "\xc3\xa9x", 0, {K('x', 45)}, 0},
+    {"burst_of_arrows", "\x1b[B\x1b[B\x1b[A\r", 0, {kDown, kDown, kUp, kEnter}, 0},
+};
+
+class DecodeKey : public testing::TestWithParam<KeyCase> {};
+
+TEST_P(DecodeKey, MapsTerminalBytesToKeyTexts) {
+  const KeyCase& c = GetParam();
+  const Decoded d = decode_all(c.bytes, milliseconds(c.idle_ms));
+  EXPECT_EQ(d.keys, c.keys);
+  EXPECT_EQ(d.pending, c.pending);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DecodeKey, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+
+TEST(DecodeKey, SequenceSplitAcrossReadsCompletesAsOneKey) {
+  std::string input = "\x1b";
+  EXPECT_EQ(decode_key(input, milliseconds(0)).consumed, 0u);
+  input += "[";
+  EXPECT_EQ(decode_key(input, milliseconds(0)).consumed, 0u);
+  input += "B";
+  const DecodedKey d = decode_key(input, milliseconds(0));
+  EXPECT_EQ(d.consumed, 3u);
+  EXPECT_EQ(d.key_text, kDown);
+}
+
+TEST(DecodeKey, EveryPrintableByteYieldsItsOwnCharacter) {
+  for (int b = 0x20; b < 0x7F; ++b) {
+    const DecodedKey d = decode_key(std::string(1, static_cast<char>(b)), milliseconds(0));
+    ASSERT_EQ(d.consumed, 1u) << b;
+    ASSERT_FALSE(d.key_text.empty()) << b;
+    EXPECT_EQ(static_cast<unsigned char>(d.key_text[0]), b);
+  }
+}
+
+TEST(DecodeKey, LetterCaseSharesTheScanCode) {
+  for (char c = 'a'; c <= 'z'; ++c) {
+    const std::string lower = decode_key(std::string(1, c), milliseconds(0)).key_text;
+    const std::string upper = decode_key(std::string(1, static_cast<char>(c - 32)), milliseconds(0)).key_text;
+    ASSERT_EQ(lower.size(), 2u) << c;
+    EXPECT_EQ(lower[1], upper[1]) << c;
+  }
+}
+
+struct KeyTextCase {
+  unsigned char character, scan;
+  std::string text;
+};
+
+TEST(KeyText, FormOfCharacterAndScanCode) {
+  const KeyTextCase cases[] = {
+      {0, 0, ""}, {0, 72, "\xff\x48"}, {'y', 21, "y\x15"}, {'y', 0, "y"}, {27, 1, "\x1b\x01"}};
+  for (const KeyTextCase& c : cases) EXPECT_EQ(key_text(c.character, c.scan), c.text);
+}
+
+}  // namespace
+}  // namespace zq
