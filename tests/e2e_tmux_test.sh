@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# End-to-end runs of the built program in a real terminal (tmux): keys typed
+# with send-keys, the screen read with capture-pane, then the file and the
+# exit code checked.
+# Usage: e2e_tmux_test.sh PATH/TO/zorvikqm-setup
+set -u
+
+program=$(readlink -f "$1")
+work=$(mktemp -d /tmp/zq-e2e-XXXXXX)
+chmod 755 "$work"
+socket="zq-e2e-$$"
+passed=0
+failed=0
+
+tmux_() { tmux -L "$socket" -f "$work/tmux.conf" "$@"; }
+cleanup() { tmux_ kill-server >/dev/null 2>&1; rm -rf "$work"; }
+trap cleanup EXIT
+printf 'set -g default-terminal tmux-256color\nset -g status off\n' >"$work/tmux.conf"
+
+check() {  # name, then a command that must succeed
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL: $name"
+    [ -n "${screen:-}" ] && printf '%s\n' "--- screen:" "$screen" "---"
+  fi
+}
+
+# start DIR COLUMNS ROWS RUNAS [ARGS...]: the program in DIR; its exit code
+# lands in DIR.exit when it ends (130 when SIGINT ended it).
+start() {
+  local dir=$1 cols=$2 rows=$3 runas=$4
+  shift 4
+  {
+    echo "trap : INT"  # so the exit code is recorded after Ctrl+C too
+    echo "cd '$dir' || exit"
+    echo "$runas '$program' $*"
+    echo "echo \$? > '$dir.exit'"
+  } >"$dir.sh"
+  tmux_ kill-server >/dev/null 2>&1
+  rm -f "$dir.exit"
+  tmux_ new-session -d -s e2e -x "$cols" -y "$rows" "bash '$dir.sh'"
+}
+
+capture() { screen=$(tmux_ capture-pane -t e2e -p 2>/dev/null); }
+capture_colours() { tmux_ capture-pane -t e2e -p -e 2>/dev/null; }
+
+# wait_for TEXT: until the screen shows TEXT (5 s at most).
+wait_for() {
+  local i
+  for i in $(seq 50); do
+    capture
+    case "$screen" in *"$1"*) return 0 ;; esac
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_exit DIR: until the program has ended (5 s at most).
+wait_exit() {
+  local i
+  for i in $(seq 50); do
+    [ -s "$1.exit" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+keys() {  # one key at a time, so Esc is never read as part of the next key
+  local k
+  for k in "$@"; do
+    tmux_ send-keys -t e2e "$k"
+    sleep 0.15
+  done
+}
+
+line() { sed -n "$(($1 + 1))p" <<<"$screen"; }
+exit_code_is() { [ "$(cat "$1.exit" 2>/dev/null)" = "$2" ]; }
+file_is() { cmp -s "$1" "$2"; }
+no_file() { [ ! -e "$1" ]; }
+contains() { case "$1" in *"$2"*) return 0 ;; esac; return 1; }
+
+defaults=$'[CONFIG]\r\nscreenmode=0\r\nscreendepth=16\r\nsyncrate=35\r\ngraphicdetail=0\r\nplaysound=10\r\nplaymusic=10\r\nattractsound=1\r\ngamemode=0\r\ngamelevel=1\r\nconsolecredits=3\r\narcadecredits=0\r\ncontinues=1\r\nextralives=2\r\nbonuslives=1\r\nfightstyle=0\r\nchangestyle=1\r\ncolorselect=1\r\nplayerhitplayer=1\r\ncharacterchange=1\r\nsavehiscores=1\r\nlanguage=0\r\n'
+
+# 1. The typical run at 80x25: DIP switches, game speed up one, save.
+dir="$work/typical"; mkdir -p "$dir"
+start "$dir" 80 25 ""
+check "main menu shown" wait_for "ESC=Quit"
+check "banner on row 2" contains "$(line 2)" "Z O R V I K  Q U E L T A  M A R U N D O  S E T U P"
+check "Display entry on row 10" contains "$(line 10)" "    Display     "
+check "Save entry on row 18" contains "$(line 18)" "  Save &  Exit  "
+check "notice about the missing file" contains "$(line 6)" "No zorvikqm.ini here yet"
+colours=$(capture_colours)
+check "selected entry white on red" grep -q $'\e\\[[0-9;]*41m[^\e]*Display' <<<"$colours"
+check "pane title" test "$(tmux_ display -p -t e2e '#{pane_title}')" = "Zorvik Quelta Marundo Setup"
+keys Down Down Enter
+check "DIP screen shown" wait_for "Game Mode               :  < Console >"
+keys Down Down Right
+check "speed changed" wait_for "Game Speed              :  < Fast (40 FPS) >"
+keys Escape
+check "back on the menu" wait_for "  DIP Switches  "
+keys Down Down Enter
+check "save prompt" wait_for "Do you want to save the setup and exit ? (Y/N)"
+keys y
+check "ended" wait_exit "$dir"
+check "exit code 0" exit_code_is "$dir" 0
+printf '%s' "${defaults/syncrate=35/syncrate=40}" >"$work/expected"
+check "file holds the 21 keys with syncrate=40" file_is "$dir/zorvikqm.ini" "$work/expected"
+
+# 2. At 80x24 the whole layout still shows: rows 1 to 24 of the screen.
+dir="$work/short"; mkdir -p "$dir"
+start "$dir" 80 24 ""
+check "80x24 shows the help line last" wait_for "ESC=Quit"
+check "80x24 banner on the second line" contains "$(line 1)" "Z O R V I K"
+check "80x24 help on the last line" contains "$(line 23)" "UP/DOWN=Select"
+keys Escape
+check "80x24 quit prompt" wait_for "Are you sure you want to quit ? (Y/N)"
+keys Enter Escape Up n
+check "N returns to the menu" wait_for "    Display     "
+keys Up Up Enter Y
+check "80x24 ended" wait_exit "$dir"
+check "80x24 exit code 0" exit_code_is "$dir" 0
+check "abandon creates no file" no_file "$dir/zorvikqm.ini"
+
+# 3. Arguments are ignored; quitting after changes leaves the file as it was.
+dir="$work/args"; mkdir -p "$dir"
+printf '; notes\n[CONFIG]\nscreenmode=1\n[OTHER]\nkey=value' >"$dir/zorvikqm.ini"
+cp "$dir/zorvikqm.ini" "$work/before"
+start "$dir" 80 25 "" --help -x zorvikqm.ini
+check "args: screen shown" wait_for "Settings read from zorvikqm.ini"
+keys Enter Right Escape Escape y
+check "args: ended" wait_exit "$dir"
+check "args: exit code 0" exit_code_is "$dir" 0
+check "quit leaves the file byte for byte" file_is "$dir/zorvikqm.ini" "$work/before"
+
+# 4. Ctrl+C ends the program at once without writing.
+dir="$work/interrupt"; mkdir -p "$dir"
+cp "$work/before" "$dir/zorvikqm.ini"
+start "$dir" 80 25 ""
+check "ctrl-c: screen shown" wait_for "ESC=Quit"
+keys Enter Right Escape Up Enter
+check "ctrl-c: save prompt" wait_for "(Y/N)"
+keys C-c
+check "ctrl-c: ended" wait_exit "$dir"
+check "ctrl-c: killed by SIGINT" exit_code_is "$dir" 130
+check "ctrl-c leaves the file" file_is "$dir/zorvikqm.ini" "$work/before"
+
+# 5. A save into a read-only directory is reported and can be abandoned.
+# Root ignores permissions, so as root the program runs as nobody.
+dir="$work/readonly"; mkdir -p "$dir"
+runas=""
+if [ "$(id -u)" = 0 ]; then
+  chown nobody "$dir"
+  runas="setpriv --reuid=65534 --regid=65534 --clear-groups"
+fi
+chmod 555 "$dir"
+start "$dir" 80 25 "$runas"
+check "read-only: screen shown" wait_for "ESC=Quit"
+keys Up Enter y
+check "read-only: failure reported" wait_for "Could not save zorvikqm.ini: Permission denied"
+keys x
+check "read-only: back on the menu" wait_for "  Save &  Exit  "
+check "read-only: still running" no_file "$dir.exit"
+keys Escape y
+chmod 755 "$dir"
+check "read-only: ended" wait_exit "$dir"
+check "read-only: exit code 0" exit_code_is "$dir" 0
+check "read-only: nothing written" no_file "$dir/zorvikqm.ini"
+
+# 6. Without a terminal: one line on stderr and exit code 1.
+err=$("$program" </dev/null 2>&1 >/dev/null)
+code=$?
+check "no terminal: exit code 1" test "$code" = 1
+check "no terminal: one line" test "$(printf '%s\n' "$err" | wc -l)" = 1
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
