@@ -35,14 +35,14 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-struct Run {
+struct SetupRun {
   test::TempDir dir;
   MemoryConsole console;
   test::ScriptedKeys keys;
   AppState app;
   SetupEnd end = SetupEnd::InputEnded;
 
-  Run() { app.config_path = dir.file("zorvikqm.ini"); }
+  SetupRun() { app.config_path = dir.file("zorvikqm.ini"); }
   SetupEnd go(const std::vector<std::string>& script) {
     keys.add(script);
     end = run_setup(console, keys, app);
@@ -57,7 +57,7 @@ struct Run {
 };
 
 TEST(Flow, TypicalRunSavesTheNewGameSpeed) {
-  Run run;
+  SetupRun run;
   EXPECT_EQ(run.go({kDown, kDown, kEnter, kDown, kDown, kRight, kEsc, kDown, kDown, kEnter, kYes}),
             SetupEnd::Saved);
   EXPECT_EQ(run.file(), replaced(kDefaultFile, "syncrate=35", "syncrate=40"));
@@ -66,7 +66,7 @@ TEST(Flow, TypicalRunSavesTheNewGameSpeed) {
 }
 
 TEST(Flow, StartsOnTheMainMenuWithDisplaySelected) {
-  Run run;
+  SetupRun run;
   run.go({});
   EXPECT_EQ(run.end, SetupEnd::InputEnded);
   EXPECT_EQ(run.row(10, 30, 16), "    Display     ");
@@ -79,7 +79,7 @@ TEST(Flow, StartsOnTheMainMenuWithDisplaySelected) {
 }
 
 TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
-  Run run;
+  SetupRun run;
   write_file(run.app.config_path, "[CONFIG]\r\nsyncrate=0\r\n");
   run.go({});
   EXPECT_EQ(run.row(6).substr(0, 35), "  Settings read from zorvikqm.ini. ");
@@ -89,14 +89,14 @@ TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
 TEST(Flow, AbandonWithoutFileCreatesNone) {
   for (const auto& script : std::vector<std::vector<std::string>>{
            {kUp, kUp, kEnter, kYes}, {kEsc, kYes}, {kEsc, test::kYesUpper}}) {
-    Run run;
+    SetupRun run;
     EXPECT_EQ(run.go(script), SetupEnd::Quit);
     EXPECT_FALSE(run.file_exists());
   }
 }
 
 TEST(Flow, QuitAfterChangesLeavesTheFileByteForByte) {
-  Run run;
+  SetupRun run;
   const std::string before = "; my notes\n[CONFIG]\nscreenmode=1\nSyncRate = 35 \n[OTHER]\nx=1";
   write_file(run.app.config_path, before);
   // Change the screen mode, visit every screen, say N to quit once, then quit.
@@ -108,7 +108,7 @@ TEST(Flow, QuitAfterChangesLeavesTheFileByteForByte) {
 }
 
 TEST(Flow, SaveAnsweredNoReturnsToSaveEntryThenYesWritesAll) {
-  Run run;
+  SetupRun run;
   run.keys.add({kUp, kEnter, kNo});
   run.go({});
   EXPECT_FALSE(run.file_exists());
@@ -116,14 +116,14 @@ TEST(Flow, SaveAnsweredNoReturnsToSaveEntryThenYesWritesAll) {
   EXPECT_EQ(run.attr(30, 18), 79);
   EXPECT_EQ(run.row(18, 30, 16), "  Save &  Exit  ");
 
-  Run again;
+  SetupRun again;
   EXPECT_EQ(again.go({kUp, kEnter, kNo, kEnter, test::kYes}), SetupEnd::Saved);
   EXPECT_EQ(again.file(), kDefaultFile);
   EXPECT_EQ(again.file().size(), 325u);
 }
 
 TEST(Flow, PromptIgnoresEveryKeyButYAndN) {
-  Run run;
+  SetupRun run;
   run.go({kEsc, kEsc, kEnter, kUp, kDown, kLeft, kRight, test::letter('q', 16), "\xff"});
   EXPECT_EQ(run.end, SetupEnd::InputEnded);
   EXPECT_EQ(run.row(12, 18, 42), "  Are you sure you want to quit ? (Y/N)   ");
@@ -132,7 +132,7 @@ TEST(Flow, PromptIgnoresEveryKeyButYAndN) {
 }
 
 TEST(Flow, ChangesSurviveOtherScreensAndPrompts) {
-  Run run;
+  SetupRun run;
   // Detail to Low; visit Sound and DIP; open and refuse the quit prompt; save.
   EXPECT_EQ(run.go({kEnter, kDown, kDown, kRight, kEnter, kDown, kEnter, kEsc, kDown, kEnter, kEsc,
                     kEsc, kNo, kDown, kDown, kEnter, kYes}),
@@ -141,7 +141,7 @@ TEST(Flow, ChangesSurviveOtherScreensAndPrompts) {
 }
 
 TEST(Flow, ReturningToTheMenuKeepsTheEntryAndScreensOpenOnTheirFirstRow) {
-  Run run;
+  SetupRun run;
   // Enter DIP, go to the fifth row, leave, come back: the first row is selected.
   run.go({kDown, kDown, kEnter, kDown, kDown, kDown, kDown, kEnter, kEnter});
   EXPECT_EQ(run.app.main_cursor, 2);
@@ -154,7 +154,7 @@ TEST(Flow, ReturningToTheMenuKeepsTheEntryAndScreensOpenOnTheirFirstRow) {
 }
 
 TEST(Flow, OutOfRangeValuesAreWrittenBackAsRead) {
-  Run run;
+  SetupRun run;
   write_file(run.app.config_path, "[CONFIG]\r\nplaymusic=15\r\ngamelevel=-1\r\nsyncrate=33\r\n");
   EXPECT_EQ(run.go({kUp, kEnter, kYes}), SetupEnd::Saved);
   const std::string file = run.file();
@@ -166,7 +166,7 @@ TEST(Flow, OutOfRangeValuesAreWrittenBackAsRead) {
 // A save that fails is shown with its reason; the options stay as the player
 // set them and Save & Exit is still selected, so a second try can succeed.
 TEST(Flow, FailedSaveIsReportedAndCanBeRetried) {
-  Run run;
+  SetupRun run;
   run.app.config_path = run.dir.file("missing/zorvikqm.ini");
   run.keys.add({kEnter, kRight, kEsc, kUp, kEnter, kYes});
   run.keys.then([&] {
@@ -180,7 +180,7 @@ TEST(Flow, FailedSaveIsReportedAndCanBeRetried) {
 }
 
 TEST(Flow, AnyKeyOnTheErrorBoxReturnsToTheMenu) {
-  Run run;
+  SetupRun run;
   run.app.config_path = run.dir.file("missing/zorvikqm.ini");
   run.go({kUp, kEnter, kYes, kLeft});
   EXPECT_EQ(run.row(18, 30, 16), "  Save &  Exit  ");
@@ -189,7 +189,7 @@ TEST(Flow, AnyKeyOnTheErrorBoxReturnsToTheMenu) {
 }
 
 TEST(Flow, ConsoleThatCannotOpenReadsNothing) {
-  Run run;
+  SetupRun run;
   run.console.fail_create(true);
   EXPECT_EQ(run.go({kEsc, kYes}), SetupEnd::NoConsole);
   EXPECT_EQ(run.app.settings, SetupSettings{});
