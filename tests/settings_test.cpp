@@ -1,1 +1,233 @@
+#include "app/settings.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  SettingsFile() {
+    char name[] = "/tmp/zq-settings-test-XXXXXX";
+    if (mkdtemp(name) != nullptr) dir_ = name;
+    path_ = dir_ + "/zorvikqm.ini";
+  }
+  ~SettingsFile() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  void write_file(const std::string& content) const {
+    std::ofstream(path_, std::ios::binary) << content;
+  }
+  std::string file_content() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+  }
+  SetupSettings load_from(const std::string& content, SetupSettings start = {}) const {
+    write_file(content);
+    load_settings(start, path_);
+    return start;
+  }
+
+  std::string dir_;
+  std::string path_;
+};
+
+SetupSettings defaults() {
+  SetupSettings s;
+  s.playmusic = 10;
+  s.playsound = 10;
+  s.attractsound = 1;
+  s.gamelevel = 1;
+  s.syncrate = 1;
+  s.consolecredits = 3;
+  s.continues = 1;
+  s.extralives = 2;
+  s.bonuslives = 1;
+  s.changestyle = 1;
+  s.colorselect = 1;
+  s.playerhitplayer = 1;
+  s.characterchange = 1;
+  s.savehiscores = 1;
+  return s;
+}
+
+constexpr const char kDefaultFile[] =
+    "[CONFIG]\r\nscreenmode=0\r\nscreendepth=16\r\nsyncrate=35\r\ngraphicdetail=0\r\n"
+    "playsound=10\r\nplaymusic=10\r\nattractsound=1\r\ngamemode=0\r\ngamelevel=1\r\n"
+    "consolecredits=3\r\narcadecredits=0\r\ncontinues=1\r\nextralives=2\r\nbonuslives=1\r\n"
+    "fightstyle=0\r\nchangestyle=1\r\ncolorselect=1\r\nplayerhitplayer=1\r\n"
+    "characterchange=1\r\nsavehiscores=1\r\nlanguage=0\r\n";
+
+TEST_F(SettingsFile, DefaultsWithoutFile) {
+  SetupSettings s;
+  load_settings(s, path_);
+  EXPECT_EQ(s, defaults());
+  EXPECT_FALSE(fs::exists(path_));
+}
+
+TEST_F(SettingsFile, DefaultsWithEmptySection) {
+  EXPECT_EQ(load_from("[CONFIG]\r\n[OTHER]\r\nsyncrate=60\r\n"), defaults());
+}
+
+TEST_F(SettingsFile, SavingDefaultsCreatesTheExactFile) {
+  SetupSettings s;
+  load_settings(s, path_);
+  const SaveResult r = save_settings(s, path_);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(file_content(), kDefaultFile);
+  EXPECT_EQ(file_content().size(), 325u);
+  EXPECT_EQ(load_from(file_content()), defaults());
+}
+
+TEST_F(SettingsFile, ColorDepthReadsOnly32As32Bit) {
+  const struct {
+    const char* line;
+    std::int32_t expected;
+  } cases[] = {
+      {"screendepth=32", 1}, {"screendepth=16", 0}, {"screendepth=24", 0},
+      {"screendepth=032", 0}, {"screendepth=", 0},  {"screendepth=1", 0},
+      {"SCREENDEPTH = 32 ", 1},  // blanks around a value belong to the file format
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(load_from(std::string("[CONFIG]\n") + c.line + "\n").screendepth, c.expected)
+        << c.line;
+  }
+}
+
+TEST_F(SettingsFile, GameSpeedReadsFrameRateTexts) {
+  const struct {
+    const char* line;
+    std::int32_t start;
+    std::int32_t expected;
+  } cases[] = {
+      {"syncrate=30", 5, 0}, {"syncrate=35", 0, 1}, {"syncrate=40", 0, 2},
+      {"syncrate=45", 0, 3}, {"syncrate=50", 0, 4}, {"syncrate=55", 0, 5},
+      {"syncrate=60", 0, 6}, {"syncrate=0", 0, 7},  {"", 0, 1},  // absent: "35"
+      {"syncrate=33", 0, 0}, {"syncrate=035", 0, 0}, {"syncrate=", 0, 0},
+      {"syncrate=33", 5, 5}, {"syncrate=fast", 3, 3}, {"syncrate=7", 2, 2},
+  };
+  for (const auto& c : cases) {
+    SetupSettings start;
+    start.syncrate = c.start;
+    EXPECT_EQ(load_from(std::string("[CONFIG]\n") + c.line + "\n", start).syncrate, c.expected)
+        << c.line << " from " << c.start;
+  }
+}
+
+TEST_F(SettingsFile, NumbersKeptAsReadInRangeOrNot) {
+  const struct {
+    const char* line;
+    std::int32_t SetupSettings::*member;
+    std::int32_t expected;
+  } cases[] = {
+      {"playmusic=15", &SetupSettings::playmusic, 15},
+      {"gamelevel=-1", &SetupSettings::gamelevel, -1},
+      {"language=12abc", &SetupSettings::language, 12},
+      {"bonuslives=abc", &SetupSettings::bonuslives, 0},
+      {"playsound=", &SetupSettings::playsound, 0},
+      {"extralives=  7", &SetupSettings::extralives, 7},
+      {"continues=- 1", &SetupSettings::continues, 0},
+      {"gamemode=99999999999", &SetupSettings::gamemode, 1215752191},
+      {"screenmode=-2147483648", &SetupSettings::screenmode, -2147483647 - 1},
+      {"graphicdetail=\"1\"", &SetupSettings::graphicdetail, 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(load_from(std::string("[CONFIG]\r\n") + c.line + "\r\n").*c.member, c.expected)
+        << c.line;
+  }
+}
+
+TEST_F(SettingsFile, SaveWritesTextFormsAndKeepsOtherContent) {
+  write_file("; keep me\n[Other]\nsyncrate=1\n\n[CONFIG]\nSyncRate=35\nplaymusic=3\nmine=x\n\n");
+  SetupSettings s = defaults();
+  s.screendepth = 1;
+  s.syncrate = 7;
+  s.playmusic = 15;
+  s.gamelevel = -1;
+  s.screenmode = 2;
+  ASSERT_TRUE(save_settings(s, path_).ok);
+  const std::string expected =
+      "; keep me\n[Other]\nsyncrate=1\n\n[CONFIG]\nSyncRate=0\nplaymusic=15\nmine=x\n"
+      "screenmode=2\nscreendepth=32\ngraphicdetail=0\nplaysound=10\nattractsound=1\ngamemode=0\n"
+      "gamelevel=-1\nconsolecredits=3\narcadecredits=0\ncontinues=1\nextralives=2\nbonuslives=1\n"
+      "fightstyle=0\nchangestyle=1\ncolorselect=1\nplayerhitplayer=1\ncharacterchange=1\n"
+      "savehiscores=1\nlanguage=0\n\n";
+  EXPECT_EQ(file_content(), expected);
+  SetupSettings back;
+  load_settings(back, path_);
+  EXPECT_EQ(back, s);
+}
+
+TEST_F(SettingsFile, ColorDepthOtherThanOneSavesAs16) {
+  SetupSettings s = defaults();
+  s.screendepth = 5;
+  ASSERT_TRUE(save_settings(s, path_).ok);
+  EXPECT_NE(file_content().find("screendepth=16\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsFile, UnknownGameSpeedLeavesFileValue) {
+  write_file("[CONFIG]\r\nsyncrate=45\r\n");
+  SetupSettings s = defaults();
+  s.syncrate = 8;
+  ASSERT_TRUE(save_settings(s, path_).ok);
+  EXPECT_EQ(file_content().substr(0, 23), "[CONFIG]\r\nsyncrate=45\r\n");
+}
+
+TEST_F(SettingsFile, SaveIntoMissingDirectoryReportsReason) {
+  const SaveResult r = save_settings(defaults(), dir_ + "/gone/zorvikqm.ini");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, std::strerror(ENOENT));
+}
+
+// Runs config_path with `dir` as the current directory, then goes back.
+std::string config_path_in(const std::string& dir) {
+  const fs::path back = fs::current_path();
+  if (chdir(dir.c_str()) != 0) return "chdir failed";
+  std::string path = config_path();
+  fs::current_path(back);
+  return path;
+}
+
+TEST_F(SettingsFile, ConfigPathInCurrentDirectory) {
+  const std::string real_dir = fs::canonical(dir_).string();
+  EXPECT_EQ(config_path_in(dir_), real_dir + "/zorvikqm.ini");
+  EXPECT_EQ(config_path_in("/"), "/zorvikqm.ini");
+}
+
+TEST_F(SettingsFile, ConfigPathInDeepDirectory) {
+  std::string deep = fs::canonical(dir_).string();
+  while (deep.size() < 600) {
+    deep += "/" + std::string(60, 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  }
+  EXPECT_EQ(config_path_in(deep), deep + "/zorvikqm.ini");
+}
+
+TEST_F(SettingsFile, ConfigPathWithoutCurrentDirectoryIsRelative) {
+  const fs::path back = fs::current_path();
+  const std::string gone = dir_ + "/gone";
+  ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
+  ASSERT_EQ(chdir(gone.c_str()), 0);
+  ASSERT_EQ(rmdir(gone.c_str()), 0);
+  const std::string path = config_path();
+  fs::current_path(back);
+  EXPECT_EQ(path, "zorvikqm.ini");
+}
+
+}  // namespace
+}  // namespace zq
