@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "runtime/ini_file.h"
 #include "runtime/text_convert.h"
@@ -165,15 +167,18 @@ void load_settings(SetupSettings& settings, const std::string& path) {
 }
 
 SaveResult save_settings(const SetupSettings& settings, const std::string& path) {
-  SaveResult result;
+  // The 21 writes are applied in order to the content and the file is
+  // replaced once, so a save lands whole or not at all.
+  std::vector<ConfigValue> writes;
+  writes.reserve(kSaveOrder.size());
   for (Member member : kSaveOrder) {
     const OptionRow& row = *find_row(member);
-    const std::optional<std::string> text = option_text(settings, row);
-    if (!text) continue;
-    const WriteResult written = write_config_value(path, kSection, row.key, *text);
-    if (!written.ok && result.ok) result = {false, written.error};
+    if (std::optional<std::string> text = option_text(settings, row)) {
+      writes.push_back({std::string(row.key), std::move(*text)});
+    }
   }
-  return result;
+  const WriteResult written = write_config_values(path, kSection, writes);
+  return {written.ok, written.error};
 }
 
 }  // namespace zq

@@ -347,9 +347,9 @@ std::string read_config_value(const std::string& file, std::string_view section,
   return std::string(result.substr(0, kMaxValueBytes));
 }
 
-WriteResult write_config_value(const std::string& file, std::string_view section,
-                               std::string_view key, std::string_view value) {
-  if (!ini_can_write(section, key, value)) return failure(EINVAL);
+WriteResult write_config_values(const std::string& file, std::string_view section,
+                                const std::vector<ConfigValue>& values) {
+  int refused = 0;
   try {
     std::string target;
     if (const int error = resolve_links(file, target); error != 0) return failure(error);
@@ -368,8 +368,18 @@ WriteResult write_config_value(const std::string& file, std::string_view section
       if (const int error = read_all(existing.fd, content); error != 0) return failure(error);
     }
 
-    const std::string updated = ini_update(content, section, key, value);
-    if (exists && updated == content) return {};
+    std::string updated = content;
+    bool any_written = false;
+    for (const ConfigValue& v : values) {
+      if (!ini_can_write(section, v.key, v.value)) {
+        refused = EINVAL;
+        continue;
+      }
+      updated = ini_update(updated, section, v.key, v.value);
+      any_written = true;
+    }
+    const WriteResult done = refused == 0 ? WriteResult{} : failure(refused);
+    if (!any_written || (exists && updated == content)) return done;
 
     std::string temp_path;
     const int temp = create_temporary(target, exists ? 0600 : 0666, temp_path);
@@ -377,10 +387,20 @@ WriteResult write_config_value(const std::string& file, std::string_view section
       const int temp_error = errno;
       if (!exists) return failure(temp_error);
       const int error = rewrite_in_place(existing.fd, updated);
-      return error == 0 ? WriteResult{} : failure(error);
+      return error == 0 ? done : failure(error);
     }
     const int error = finish_temporary(temp, temp_path, target, updated, exists ? &old : nullptr);
-    return error == 0 ? WriteResult{} : failure(error);
+    return error == 0 ? done : failure(error);
+  } catch (const std::bad_alloc&) {
+    return failure(ENOMEM);
+  }
+}
+
+WriteResult write_config_value(const std::string& file, std::string_view section,
+                               std::string_view key, std::string_view value) {
+  if (!ini_can_write(section, key, value)) return failure(EINVAL);
+  try {
+    return write_config_values(file, section, {{std::string(key), std::string(value)}});
   } catch (const std::bad_alloc&) {
     return failure(ENOMEM);
   }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zq {
 
@@ -46,5 +47,17 @@ std::string read_config_value(const std::string& file, std::string_view section,
 // name or value (EINVAL). Symbolic links are followed; the mode is kept.
 WriteResult write_config_value(const std::string& file, std::string_view section,
                                std::string_view key, std::string_view value);
+
+// One key and the value to give it.
+struct ConfigValue {
+  std::string key;
+  std::string value;
+};
+
+// Applies the writes in order, as write_config_value would one by one, but
+// reads and replaces the file once: all of them land or none does. Refused
+// entries are skipped and reported (EINVAL) after the others are written.
+WriteResult write_config_values(const std::string& file, std::string_view section,
+                                const std::vector<ConfigValue>& values);
 
 }  // namespace zq
