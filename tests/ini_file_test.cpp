@@ -304,6 +304,20 @@ TEST(IniFile, KeepsModeAndFollowsSymlink) {
   EXPECT_EQ(read_config_value(link, "CONFIG", "k", "d"), "2");
 }
 
+TEST(IniFile, KeepsOwnerWhereAllowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another owner";
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  spit(path, "[CONFIG]\nk=1\n");
+  ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+  ASSERT_TRUE(write_config_value(path, "CONFIG", "k", "2").ok);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(slurp(path), "[CONFIG]\nk=2\n");
+}
+
 TEST(IniFile, DanglingSymlinkCreatesItsTarget) {
   TempDir dir;
   const std::string link = dir.file("zorvikqm.ini");
