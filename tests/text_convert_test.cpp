@@ -98,8 +98,6 @@ TEST(MidText, StartAndLengthRules) {
   }
 }
 
-TEST(MidText, EmptyKeyTextGivesScanCodeZero) { EXPECT_EQ(char_code(mid_text("", 2, 1)), 0); }
-
 TEST(UpperText, ExactByteRanges) {
   for (int b = 1; b < 256; ++b) {
     const bool moves = (b >= 0x61 && b <= 0x7A) || b >= 0xE0;
@@ -109,18 +107,6 @@ TEST(UpperText, ExactByteRanges) {
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(static_cast<unsigned char>(out[0]), expected) << "byte " << b;
   }
-}
-
-TEST(UpperText, Examples) {
-  const struct {
-    std::string text;
-    std::string expected;
-  } cases[] = {{"y", "Y"},
-               {"n", "N"},
-               {"", ""},
-               {"Save & Exit 1", "SAVE & EXIT 1"},
-               {"\xFF\xF7\xE0\xDF\x80", "\xDF\xD7\xC0\xDF\x80"}};
-  for (const auto& c : cases) EXPECT_EQ(upper_text(c.text), c.expected);
 }
 
 TEST(TextEquals, ExactBytesAndLength) {
