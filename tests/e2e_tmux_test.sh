@@ -5,9 +5,11 @@
 # Usage: e2e_tmux_test.sh PATH/TO/zorvikqm-setup
 set -u
 
-program=$(readlink -f "$1")
 work=$(mktemp -d /tmp/zq-e2e-XXXXXX)
 chmod 755 "$work"
+# A copy in /tmp, so that an unprivileged user can run it too.
+program="$work/zorvikqm-setup"
+cp "$1" "$program" && chmod 755 "$program"
 socket="zq-e2e-$$"
 passed=0
 failed=0
