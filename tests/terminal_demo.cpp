@@ -1,7 +1,9 @@
 // A small program driven by terminal_tmux_test.sh in a real terminal: draws
 // a menu like the setup's main menu and moves its highlight with the arrows.
 // Keys: Up/Down move the bar, q ends normally, x throws an exception that
-// nothing catches. The last key_text is shown in hex on row 22.
+// nothing catches. The last key_text is shown in hex on row 22, unless the
+// program is started with --quiet (then a key redraws only the menu bar, as
+// the setup's main menu does).
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -61,7 +63,8 @@ void show_key(zq::ConsoleScreen& screen, const std::string& key) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool quiet = argc > 1 && std::string_view(argv[1]) == "--quiet";
   std::string why;
   if (!zq::Terminal::usable(why)) {
     std::fprintf(stderr, "terminal_demo: %s\n", why.c_str());
@@ -86,7 +89,7 @@ int main() {
       if (!keys.wait_for_input()) break;
       continue;
     }
-    show_key(screen, key);
+    if (!quiet) show_key(screen, key);
     const int scan = key.size() > 1 ? static_cast<unsigned char>(key[1]) : 0;
     if (key[0] == 'q') break;
     if (key[0] == 'x') throw std::runtime_error("demo exception");

@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# Runs terminal_demo in real terminals under tmux and reads the screen back:
+# drawing and colours, keys, the 24-row view, the enlarge request, the
+# terminal restored after each way out, failures without a terminal, and
+# the CPU used while idle. Usage: terminal_tmux_test.sh path/to/terminal_demo
+set -u
+demo=$(realpath "$1")
+command -v tmux >/dev/null || { echo "tmux is not installed"; exit 1; }
+
+work=$(mktemp -d)
+
+tm() { tmux -S "$work/tmux.socket" -f /dev/null "$@"; }
+cleanup() { tm kill-server 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+unset TMUX
+
+failures=0
+ok() { echo "ok - $1"; }
+not_ok() { echo "FAIL - $1"; failures=$((failures + 1)); }
+expect_eq() { if [[ "$2" == "$3" ]]; then ok "$1"; else not_ok "$1: got [$2], want [$3]"; fi; }
+expect_has() { if [[ "$2" == *"$3"* ]]; then ok "$1"; else not_ok "$1: [$2] lacks [$3]" | cat -v; fi; }
+
+# A wrapper that notes tty modes, pid and exit code around the demo, then
+# keeps the pane open so the screen after the end can be read.
+cat >"$work/run.sh" <<EOF
+#!/bin/sh
+name=\$1; term=\$2; shift 2
+trap : INT  # outlive a Ctrl+C meant for the demo (a caught signal is reset at exec)
+stty -g >"$work/\$name.before"
+env TERM="\$term" sh -c 'echo \$\$ >"\$0"; exec "\$@"' "$work/\$name.pid" "$demo" "\$@"
+echo "exit=\$?"
+stty -g >"$work/\$name.after"
+exec sleep 600
+EOF
+chmod +x "$work/run.sh"
+
+# start NAME WIDTH HEIGHT TERM [demo args]: a session with the demo in it.
+start() {
+  local name=$1 width=$2 height=$3 term=$4
+  shift 4
+  tm new-session -d -s "$name" -x "$width" -y "$height" "$work/run.sh $name $term $*"
+}
+screen_of() { tm capture-pane -t "$1" -p; }
+row_of() { tm capture-pane -t "$1" -p | sed -n "$(($2 + 1))p"; }
+row_colours() { tm capture-pane -t "$1" -p -e -S "$2" -E "$2"; }
+pane() { tm display -p -t "$1" "$2"; }
+# wait_for NAME TEXT: up to 5 s for TEXT to appear on the screen.
+wait_for() {
+  for _ in $(seq 50); do
+    screen_of "$1" | grep -qF -- "$2" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+wait_pane() {
+  for _ in $(seq 50); do
+    [[ "$(pane "$1" "$2")" == "$3" ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Title a pane has before any program sets one.
+tm new-session -d -s plain -x 80 -y 25 "exec sleep 600"
+default_title=$(pane plain '#{pane_title}')
+
+# check_restored NAME EXIT: the demo ended with EXIT and left the terminal as found.
+check_restored() {
+  local name=$1 code=$2
+  if wait_for "$name" "exit=$code"; then ok "$name: ended with exit code $code"; else not_ok "$name: no exit=$code"; fi
+  wait_for "$name" "exit=" >/dev/null
+  sleep 0.2
+  expect_eq "$name: alternate screen left" "$(pane "$name" '#{alternate_on}')" 0
+  expect_eq "$name: cursor shown" "$(pane "$name" '#{cursor_flag}')" 1
+  expect_eq "$name: title restored" "$(pane "$name" '#{pane_title}')" "$default_title"
+  expect_eq "$name: tty modes restored" "$(cat "$work/$name.after" 2>/dev/null)" "$(cat "$work/$name.before")"
+}
+
+echo "# without a terminal"
+"$demo" </dev/null >"$work/out" 2>"$work/err"
+expect_eq "no terminal: exit code" "$?" 1
+expect_eq "no terminal: one line on stderr" "$(cat "$work/err")" "terminal_demo: standard input is not a terminal"
+expect_eq "no terminal: nothing on stdout" "$(cat "$work/out")" ""
+for case in "unset:env -u TERM" "unknown:env TERM=no-such-terminal"; do
+  name=${case%%:*}
+  tm new-session -d -s "$name" -x 80 -y 25 "${case#*:} $demo 2>$work/$name.err; echo \$? >$work/$name.rc; exec sleep 600"
+  for _ in $(seq 50); do [[ -s "$work/$name.rc" ]] && break; sleep 0.1; done
+  expect_eq "TERM $name: exit code" "$(cat "$work/$name.rc")" 1
+  expect_eq "TERM $name: one line on stderr" "$(wc -l <"$work/$name.err")" 1
+done
+expect_has "TERM unset: says so" "$(cat "$work/unset.err")" "TERM is not set"
+expect_has "TERM unknown: says so" "$(cat "$work/unknown.err")" "unknown terminal type 'no-such-terminal'"
+
+echo "# drawing, 16 colours"
+start draw 80 25 tmux-256color
+wait_for draw "Display" || not_ok "draw: menu never appeared"
+expect_eq "draw: entry text at column 30 of row 10" "$(row_of draw 10 | cut -c31-46)" "    Display"
+expect_eq "draw: top row shown at 25 rows" "$(row_of draw 0 | cut -c1-12)" "ROW 0 MARKER"
+expect_eq "draw: help line on row 24" "$(row_of draw 24 | cut -c6-19)" "UP/DOWN=Select"
+expect_has "draw: white on blue is bright white on ANSI blue" "$(row_colours draw 12)" $'\e[97m\e[44m'
+expect_has "draw: selected bar is on red (79)" "$(row_colours draw 10)" $'\e[41m    Display     '
+expect_has "draw: yellow on blue is bright yellow (30)" "$(row_colours draw 12)" $'\e[93m     Sound      '
+expect_has "draw: brown banner is ANSI yellow (111)" "$(row_colours draw 2)" $'\e[43m  Z O R V I K'
+expect_eq "draw: control and high bytes shown as placeholders" "$(row_of draw 20 | cut -c1-14)" "ctl:?[31mX?|?|"
+expect_eq "draw: alternate screen" "$(pane draw '#{alternate_on}')" 1
+expect_eq "draw: title set" "$(pane draw '#{pane_title}')" "Zorvik Quelta Marundo Setup"
+expect_eq "draw: cursor on the selected entry" "$(pane draw '#{cursor_flag} #{cursor_x},#{cursor_y}')" "1 30,10"
+
+echo "# keys"
+key_case() {  # description, tmux send-keys arguments..., expected hex
+  local description=$1 want=${*: -1}
+  tm send-keys -t draw "${@:2:$#-2}"
+  if wait_for draw "key: $want"; then ok "key: $description"; else not_ok "key: $description: $(row_of draw 22)"; fi
+  tm send-keys -t draw -H 61  # 'a' between cases, so a repeated result is seen afresh
+  wait_for draw "key: 61 1e" >/dev/null
+}
+key_case "Down" Down "ff 50"
+expect_has "key: Down moved the bar to row 12" "$(row_colours draw 12)" $'\e[41m     Sound      '
+expect_eq "key: cursor follows the bar" "$(pane draw '#{cursor_x},#{cursor_y}')" "30,12"
+key_case "Up" Up "ff 48"
+key_case "Left" Left "ff 4b"
+key_case "Right" Right "ff 4d"
+key_case "Enter" Enter "0d 1c"
+key_case "Esc, alone" Escape "1b 01"
+key_case "y" y "79 15"
+key_case "N" N "4e 31"
+key_case "Down in application mode" -H 1b 4f 42 "ff 50"
+key_case "keypad Enter in application mode" -H 1b 4f 4d "0d 1c"
+key_case "unknown sequence, then a key" -H 1b 5b 39 39 7e 6e "6e 31"
+
+echo "# idle CPU"
+pid=$(cat "$work/draw.pid")
+ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
+before=$(ticks)
+sleep 2
+after=$(ticks)
+hz=$(getconf CLK_TCK)
+percent=$(awk -v t=$((after - before)) -v hz="$hz" 'BEGIN { printf "%.2f", 100 * t / hz / 2 }')
+echo "# idle CPU over 2 s: ${percent}% of one core"
+if awk -v p="$percent" 'BEGIN { exit !(p < 50) }'; then ok "idle CPU well below a busy loop"; else not_ok "idle CPU ${percent}%"; fi
+
+echo "# normal end"
+tm send-keys -t draw q
+check_restored draw 0
+
+echo "# 8 colours and no colours"
+start eight 80 25 screen
+wait_for eight "Display" || not_ok "eight: menu never appeared"
+expect_has "8 colours: bright foreground by bold" "$(row_colours eight 12)" $'\e[1m\e[37m\e[44m'
+expect_has "8 colours: yellow is bold ANSI yellow" "$(row_colours eight 12)" $'\e[33m     Sound      '
+start mono 80 25 vt100
+wait_for mono "Display" || not_ok "mono: menu never appeared"
+expect_has "no colours: selection in reverse video" "$(row_colours mono 10)" $'\e[7m    Display'
+
+echo "# 24 rows"
+start short 80 24 tmux-256color
+wait_for short "Display" || not_ok "short: menu never appeared"
+expect_eq "80x24: buffer row 1 on the top row" "$(row_of short 0 | cut -c1-12)" "ROW 1 MARKER"
+expect_eq "80x24: Display on row 9" "$(row_of short 9 | cut -c31-46)" "    Display"
+expect_eq "80x24: help line on the last row" "$(row_of short 23 | cut -c6-19)" "UP/DOWN=Select"
+expect_eq "80x24: cursor on the selected entry" "$(pane short '#{cursor_x},#{cursor_y}')" "30,9"
+
+echo "# too small, then enlarged"
+tm resize-window -t short -x 70 -y 20
+if wait_for short "Please enlarge the terminal to at least 80x24"; then ok "small: enlarge request"; else not_ok "small: no request"; fi
+expect_eq "small: nothing else on the screen" "$(screen_of short | grep -c 'Display')" 0
+tm send-keys -t short Down
+sleep 0.3
+tm resize-window -t short -x 80 -y 25
+if wait_for short "Display"; then ok "small: screen back after enlarging"; else not_ok "small: screen not back"; fi
+expect_has "small: key pressed while hidden was not acted on" "$(row_colours short 10)" $'\e[41m    Display     '
+expect_eq "small: top row shown again at 25 rows" "$(row_of short 0 | cut -c1-12)" "ROW 0 MARKER"
+
+echo "# ways out"
+tm send-keys -t short C-c
+check_restored short 130
+start term 80 25 tmux-256color
+wait_for term "Display" >/dev/null
+kill -TERM "$(cat "$work/term.pid")"
+check_restored term 143
+start hup 80 25 tmux-256color
+wait_for hup "Display" >/dev/null
+kill -HUP "$(cat "$work/hup.pid")"
+check_restored hup 129
+start throw 80 25 tmux-256color
+wait_for throw "Display" >/dev/null
+tm send-keys -t throw x
+check_restored throw 134
+
+echo "# terminal gone"
+# With SIGHUP ignored the demo learns of the hang-up only from its input.
+tm new-session -d -s gone -x 80 -y 25 \
+  "sh -c 'trap \"\" HUP; echo \$\$ >$work/gone.pid; exec $demo'"
+wait_for gone "Display" >/dev/null
+pid=$(cat "$work/gone.pid")
+tm kill-session -t gone
+for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then not_ok "gone: still running after the hang-up"; kill -KILL "$pid"; else ok "gone: ended after the hang-up"; fi
+
+echo "# Ctrl+Z and fg"
+if command -v bash >/dev/null; then
+  tm new-session -d -s job -x 80 -y 25 "env PS1='job$ ' TERM=tmux-256color bash --norc --noprofile -i"
+  wait_for job 'job$' >/dev/null
+  tm send-keys -t job "$demo" Enter
+  wait_for job "Display" >/dev/null
+  tm send-keys -t job Down
+  wait_for job "key: ff 50" >/dev/null
+  tm send-keys -t job C-z
+  if wait_pane job '#{alternate_on}' 0; then ok "Ctrl+Z: alternate screen left"; else not_ok "Ctrl+Z: still on the alternate screen"; fi
+  expect_eq "Ctrl+Z: cursor shown" "$(pane job '#{cursor_flag}')" 1
+  tm send-keys -t job "fg" Enter
+  if wait_pane job '#{alternate_on}' 1 && wait_for job "Display"; then ok "fg: screen back"; else not_ok "fg: screen not back"; fi
+  expect_has "fg: as it was" "$(row_colours job 12)" $'\e[41m     Sound      '
+  tm send-keys -t job Up
+  if wait_for job "key: ff 48"; then ok "fg: keys read again"; else not_ok "fg: keys lost"; fi
+  tm send-keys -t job q
+  if wait_pane job '#{alternate_on}' 0; then ok "fg: normal end afterwards"; else not_ok "fg: did not end"; fi
+fi
+
+if ((failures > 0)); then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
