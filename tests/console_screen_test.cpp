@@ -65,6 +65,9 @@ struct PrintCase {
   std::uint16_t end_column, end_row;    // cursor afterwards
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const PrintCase& c, std::ostream* os) { *os << c.name; }
+
 class PrintText : public testing::TestWithParam<PrintCase> {};
 
 TEST_P(PrintText, ScrollsWritesAndAdvances) {

@@ -82,6 +82,9 @@ const KeyCase kCases[] = {
     {"burst_of_arrows", "\x1b[B\x1b[B\x1b[A\r", 0, {kDown, kDown, kUp, kEnter}, 0},
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
+
 class DecodeKey : public testing::TestWithParam<KeyCase> {};
 
 TEST_P(DecodeKey, MapsTerminalBytesToKeyTexts) {
