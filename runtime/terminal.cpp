@@ -54,7 +54,6 @@ volatile sig_atomic_t g_resized = 0;
 volatile sig_atomic_t g_resumed = 0;
 std::terminate_handler g_previous_terminate = nullptr;
 
-constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGWINCH};
 
 void write_all(int fd, const char* bytes, std::size_t length) {
@@ -288,6 +287,12 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
     return false;
   }
   set_term(screen);
+  // cbreak, not raw: Ctrl+C and Ctrl+Z keep raising their signals.
+  cbreak();
+  noecho();
+  nonl();
+  intrflush(stdscr, FALSE);
+  def_prog_mode();
   // Until the first endwin ncurses flushes after every cursor move, which
   // would split each redraw into many writes; suspending once before the
   // first update makes it batch a whole update into one write.
@@ -304,11 +309,6 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
     g_previous_terminate = std::set_terminate(on_terminate);
   }
 
-  // cbreak, not raw: Ctrl+C and Ctrl+Z keep raising their signals.
-  cbreak();
-  noecho();
-  nonl();
-  intrflush(stdscr, FALSE);
   // Our key reader owns standard input; without this ncurses would cut a
   // redraw short whenever a key is waiting.
   typeahead(-1);

@@ -1,6 +1,7 @@
 // The real terminal: a ConsoleDevice whose truth is a MemoryConsole shown on
 // the terminal's alternate screen through ncurses, and a KeySource that turns
 // terminal keys into key_texts. The terminal is restored on every way out.
+// One per process: the signal handlers that restore it are process-wide.
 #pragma once
 
 #include <memory>
