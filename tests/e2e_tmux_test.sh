@@ -92,8 +92,9 @@ dir="$work/typical"; mkdir -p "$dir"
 start "$dir" 80 25 ""
 check "main menu shown" wait_for "ESC=Quit"
 check "banner on row 2" contains "$(line 2)" "Z O R V I K  Q U E L T A  M A R U N D O  S E T U P"
-check "Display entry on row 10" contains "$(line 10)" "    Display     "
-check "Save entry on row 18" contains "$(line 18)" "  Save &  Exit  "
+# capture-pane drops trailing blanks; the entries start at column 30.
+check "Display entry on row 10" test "$(line 10)" = "$(printf '%30s' '')    Display"
+check "Save entry on row 18" test "$(line 18)" = "$(printf '%30s' '')  Save &  Exit"
 check "notice about the missing file" contains "$(line 6)" "No zorvikqm.ini here yet"
 colours=$(capture_colours)
 check "selected entry white on red" grep -q $'\e\\[[0-9;]*41m[^\e]*Display' <<<"$colours"
@@ -103,7 +104,7 @@ check "DIP screen shown" wait_for "Game Mode               :  < Console >"
 keys Down Down Right
 check "speed changed" wait_for "Game Speed              :  < Fast (40 FPS) >"
 keys Escape
-check "back on the menu" wait_for "  DIP Switches  "
+check "back on the menu" wait_for "  DIP Switches"
 keys Down Down Enter
 check "save prompt" wait_for "Do you want to save the setup and exit ? (Y/N)"
 keys y
@@ -121,7 +122,7 @@ check "80x24 help on the last line" contains "$(line 23)" "UP/DOWN=Select"
 keys Escape
 check "80x24 quit prompt" wait_for "Are you sure you want to quit ? (Y/N)"
 keys Enter Escape Up n
-check "N returns to the menu" wait_for "    Display     "
+check "N returns to the menu" wait_for "    Display"
 keys Up Up Enter Y
 check "80x24 ended" wait_exit "$dir"
 check "80x24 exit code 0" exit_code_is "$dir" 0
@@ -164,7 +165,7 @@ check "read-only: screen shown" wait_for "ESC=Quit"
 keys Up Enter y
 check "read-only: failure reported" wait_for "Could not save zorvikqm.ini: Permission denied"
 keys x
-check "read-only: back on the menu" wait_for "  Save &  Exit  "
+check "read-only: back on the menu" wait_for "  Save &  Exit"
 check "read-only: still running" no_file "$dir.exit"
 keys Escape y
 chmod 755 "$dir"
