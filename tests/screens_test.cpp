@@ -224,18 +224,20 @@ TEST(OptionScreens, DrawsSelectedRowAndValues) {
   EXPECT_EQ(s.keys.last_pause(), std::chrono::milliseconds(10));
 }
 
+// Left or Right on a row of a screen holding `value`: the option becomes `want`.
+struct OptionKeyCase {
+  const OptionScreen* screen;
+  std::int32_t row;
+  std::int32_t SetupSettings::*option;
+  std::int32_t value;
+  int scan;
+  std::int32_t want;
+};
+
 // A value read from the file outside its range leaves the row empty, even
 // when selected, and the first Left or Right brings it into range.
 TEST(OptionScreens, OutOfRangeValueShowsNothingUntilWrappedIn) {
-  struct Case {
-    const OptionScreen* screen;
-    std::int32_t row;
-    std::int32_t SetupSettings::*option;
-    std::int32_t value;
-    int scan;
-    std::int32_t want;
-  };
-  const Case cases[] = {
+  const OptionKeyCase cases[] = {
       {&kDisplayScreen, 0, &SetupSettings::screenmode, 5, kScanLeft, 1},
       {&kDisplayScreen, 0, &SetupSettings::screenmode, 5, kScanRight, 0},
       {&kSoundScreen, 0, &SetupSettings::playmusic, -1, kScanRight, 0},
@@ -249,7 +251,7 @@ TEST(OptionScreens, OutOfRangeValueShowsNothingUntilWrappedIn) {
       {&kDipScreen, 3, &SetupSettings::consolecredits, INT_MIN, kScanLeft, 7},
       {&kDipScreen, 3, &SetupSettings::consolecredits, INT_MAX, kScanRight, 2},
   };
-  for (const Case& c : cases) {
+  for (const OptionKeyCase& c : cases) {
     Screen s;
     SetupSettings settings;
     settings.*c.option = c.value;
@@ -270,15 +272,7 @@ TEST(OptionScreens, OutOfRangeValueShowsNothingUntilWrappedIn) {
 }
 
 TEST(OptionScreens, ValuesWrapAtBothEnds) {
-  struct Case {
-    const OptionScreen* screen;
-    std::int32_t row;
-    std::int32_t SetupSettings::*option;
-    std::int32_t value;
-    int scan;
-    std::int32_t want;
-  };
-  const Case cases[] = {
+  const OptionKeyCase cases[] = {
       {&kSoundScreen, 0, &SetupSettings::playmusic, 10, kScanRight, 0},
       {&kSoundScreen, 1, &SetupSettings::playsound, 0, kScanLeft, 10},
       {&kDisplayScreen, 0, &SetupSettings::screenmode, 2, kScanRight, 0},
@@ -289,7 +283,7 @@ TEST(OptionScreens, ValuesWrapAtBothEnds) {
       {&kDipScreen, 4, &SetupSettings::arcadecredits, 6, kScanRight, 0},
       {&kDipScreen, 14, &SetupSettings::language, 0, kScanRight, 1},
   };
-  for (const Case& c : cases) {
+  for (const OptionKeyCase& c : cases) {
     Screen s;
     SetupSettings settings;
     settings.*c.option = c.value;

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Measures the terminal path on a pseudo-terminal: bytes sent and time to the
 first byte when Down moves the menu bar (row 10 to 12, attribute 79 vs 30),
-and the CPU used while idle. Usage: terminal_measure.py path/to/terminal_demo
+and the CPU used while idle. Usage: bench/terminal_measure.py PROGRAM, where
+PROGRAM is build/zorvikqm-setup (run it from a scratch directory) or
+build/tests/terminal_demo.
 """
-import os, pty, select, statistics, struct, sys, termios, fcntl, time
+import os, pty, select, signal, statistics, struct, sys, termios, fcntl, time
 
 demo = sys.argv[1]
 term = os.environ.get("MEASURE_TERM", "xterm-256color")
@@ -52,6 +54,6 @@ time.sleep(5)
 used = ticks() - before
 hz = os.sysconf("SC_CLK_TCK")
 print(f"idle CPU over 5 s: {used} ticks of 1/{hz} s = {100 * used / hz / 5:.2f}% of one core")
-os.write(master, b"q")
+os.kill(pid, signal.SIGTERM)  # ends the demo and the real program alike
 drain(0.3)
 os.waitpid(pid, 0)
