@@ -79,11 +79,24 @@ TEST(Flow, StartsOnTheMainMenuWithDisplaySelected) {
 }
 
 TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
-  SetupRun run;
-  write_file(run.app.config_path, "[CONFIG]\r\nsyncrate=0\r\n");
-  run.go({});
-  EXPECT_EQ(run.row(6).substr(0, 35), "  Settings read from zorvikqm.ini. ");
-  EXPECT_EQ(run.app.settings.syncrate, 7);
+  enum class Setup { None, File, Directory };
+  struct Case {
+    Setup setup;
+    std::string notice;
+  };
+  const Case cases[] = {
+      {Setup::None, "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it."},
+      {Setup::File, "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it."},
+      {Setup::Directory, "  zorvikqm.ini cannot be read: these are the defaults. Save & Exit will fail."},
+  };
+  for (const Case& c : cases) {
+    SetupRun run;
+    if (c.setup == Setup::File) write_file(run.app.config_path, "[CONFIG]\r\nsyncrate=0\r\n");
+    if (c.setup == Setup::Directory) ASSERT_EQ(::mkdir(run.app.config_path.c_str(), 0700), 0);
+    run.go({});
+    EXPECT_EQ(run.row(6), c.notice + std::string(80 - c.notice.size(), ' '));
+    EXPECT_EQ(run.app.settings.syncrate, c.setup == Setup::File ? 7 : 1);
+  }
 }
 
 TEST(Flow, AbandonWithoutFileCreatesNone) {
