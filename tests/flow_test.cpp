@@ -92,7 +92,9 @@ TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
   for (const Case& c : cases) {
     SetupRun run;
     if (c.setup == Setup::File) write_file(run.app.config_path, "[CONFIG]\r\nsyncrate=0\r\n");
-    if (c.setup == Setup::Directory) ASSERT_EQ(::mkdir(run.app.config_path.c_str(), 0700), 0);
+    if (c.setup == Setup::Directory) {
+      ASSERT_EQ(::mkdir(run.app.config_path.c_str(), 0700), 0);
+    }
     run.go({});
     EXPECT_EQ(run.row(6), c.notice + std::string(80 - c.notice.size(), ' '));
     EXPECT_EQ(run.app.settings.syncrate, c.setup == Setup::File ? 7 : 1);
