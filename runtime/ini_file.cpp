@@ -18,7 +18,6 @@ constexpr std::string_view kNewFileEnding = "\r\n";
 constexpr std::size_t kMaxValueBytes = 254;
 constexpr int kMaxLinkDepth = 40;
 
-// ---------------------------------------------------------------- parsing
 
 bool is_space(char c) { return c == ' ' || c == '\t'; }
 bool is_line_break(char c) { return c == '\r' || c == '\n'; }

@@ -20,7 +20,6 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-// ------------------------------------------------------------ ini_lookup
 
 struct LookupCase {
   const char* what;
@@ -80,7 +79,6 @@ TEST(IniLookup, Rules) {
   }
 }
 
-// ------------------------------------------------------------ ini_update
 
 struct UpdateCase {
   const char* what;
@@ -170,7 +168,6 @@ TEST(IniCanWrite, RefusesWhatCannotReadBack) {
   }
 }
 
-// ------------------------------------------------------------ files
 
 // A private directory under /tmp, so the tests also run as an unprivileged
 // user; removed with everything in it afterwards.
@@ -375,7 +372,6 @@ TEST(IniFile, NewFileTakesUsualModeAndCrlf) {
   EXPECT_EQ(mode_of(path), 0644u);
 }
 
-// ------------------------------------------------------------ permissions
 // Root ignores file permissions, so these run as an ordinary user only.
 
 class IniFilePermission : public ::testing::Test {
