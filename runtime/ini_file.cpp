@@ -143,7 +143,6 @@ std::string_view file_ending(std::string_view content) {
                                 : kNewFileEnding;
 }
 
-// ---------------------------------------------------------------- file I/O
 
 std::string error_text(int error) { return std::strerror(error); }
 
