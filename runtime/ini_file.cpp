@@ -143,7 +143,6 @@ std::string_view file_ending(std::string_view content) {
                                 : kNewFileEnding;
 }
 
-
 std::string error_text(int error) { return std::strerror(error); }
 
 WriteResult failure(int error) { return {false, error_text(error)}; }
