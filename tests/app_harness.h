@@ -1,20 +1,15 @@
 // Test doubles for driving the program without a terminal: scripted keys
-// against an in-memory console, and a private temporary directory.
+// against an in-memory console.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "runtime/keyboard.h"
 #include "runtime/memory_console.h"
+#include "test_files.h"
 
 namespace zq::test {
 
@@ -73,38 +68,5 @@ class ScriptedKeys : public KeySource {
   int pauses_ = 0;
   std::chrono::milliseconds last_pause_{0};
 };
-
-// A fresh directory under the system's temporary directory, removed at the end.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zqtest-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void write_file(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
 
 }  // namespace zq::test

@@ -22,13 +22,7 @@ using test::kYes;
 using test::read_file;
 using test::write_file;
 
-// What 21 writes of the default options give in a fresh file.
-const std::string kDefaultFile =
-    "[CONFIG]\r\nscreenmode=0\r\nscreendepth=16\r\nsyncrate=35\r\ngraphicdetail=0\r\nplaysound=10\r\n"
-    "playmusic=10\r\nattractsound=1\r\ngamemode=0\r\ngamelevel=1\r\nconsolecredits=3\r\n"
-    "arcadecredits=0\r\ncontinues=1\r\nextralives=2\r\nbonuslives=1\r\nfightstyle=0\r\n"
-    "changestyle=1\r\ncolorselect=1\r\nplayerhitplayer=1\r\ncharacterchange=1\r\nsavehiscores=1\r\n"
-    "language=0\r\n";
+using test::kDefaultFile;
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
   text.replace(text.find(from), from.size(), to);

@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
+
+#include "test_files.h"
 
 namespace zq {
 namespace {
@@ -168,37 +168,9 @@ TEST(IniCanWrite, RefusesWhatCannotReadBack) {
   }
 }
 
-
-// A private directory under /tmp, so the tests also run as an unprivileged
-// user; removed with everything in it afterwards.
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/zq-ini-test-XXXXXX";
-    if (mkdtemp(name) != nullptr) path_ = name;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    chmod(path_.c_str(), 0700);
-    fs::remove_all(path_, ignored);
-  }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void spit(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
+using test::TempDir;
+using test::read_file;
+using test::write_file;
 
 mode_t mode_of(const std::string& path) {
   struct stat st {};
@@ -224,7 +196,7 @@ TEST(IniFile, ReadMissingFileGivesDefaultAndCreatesNothing) {
 TEST(IniFile, ReadCutsAt254Bytes) {
   TempDir dir;
   const std::string path = dir.file("zorvikqm.ini");
-  spit(path, "[CONFIG]\r\nk=" + std::string(300, 'x') + "\r\nj=\r\n");
+  write_file(path, "[CONFIG]\r\nk=" + std::string(300, 'x') + "\r\nj=\r\n");
   EXPECT_EQ(read_config_value(path, "CONFIG", "k", "d"), std::string(254, 'x'));
   EXPECT_EQ(read_config_value(path, "CONFIG", "j", "d"), "");
   EXPECT_EQ(read_config_value(path, "CONFIG", "none", std::string(300, 'f')),
@@ -266,10 +238,10 @@ TEST(IniFile, OtherContentSurvivesWritesByteForByte) {
   for (const auto& c : cases) {
     TempDir dir;
     const std::string path = dir.file("zorvikqm.ini");
-    spit(path, c.before);
+    write_file(path, c.before);
     EXPECT_TRUE(write_config_value(path, "CONFIG", "syncrate", "40").ok);
     EXPECT_TRUE(write_config_value(path, "CONFIG", "screenmode", "2").ok);
-    EXPECT_EQ(slurp(path), c.after) << c.what;
+    EXPECT_EQ(read_file(path), c.after) << c.what;
     EXPECT_EQ(entry_count(dir.path()), 1u) << "temporary file left behind";
   }
 }
@@ -277,26 +249,26 @@ TEST(IniFile, OtherContentSurvivesWritesByteForByte) {
 TEST(IniFile, WritingTheSameValueLeavesTheFileAlone) {
   TempDir dir;
   const std::string path = dir.file("zorvikqm.ini");
-  spit(path, "[CONFIG]\nk = 1\n");
+  write_file(path, "[CONFIG]\nk = 1\n");
   struct stat before {};
   stat(path.c_str(), &before);
   EXPECT_TRUE(write_config_value(path, "CONFIG", "k", "1").ok);
   struct stat after {};
   stat(path.c_str(), &after);
   EXPECT_EQ(before.st_ino, after.st_ino);
-  EXPECT_EQ(slurp(path), "[CONFIG]\nk = 1\n");
+  EXPECT_EQ(read_file(path), "[CONFIG]\nk = 1\n");
 }
 
 TEST(IniFile, KeepsModeAndFollowsSymlink) {
   TempDir dir;
   const std::string real = dir.file("real.ini");
   const std::string link = dir.file("zorvikqm.ini");
-  spit(real, "[CONFIG]\nk=1\n");
+  write_file(real, "[CONFIG]\nk=1\n");
   ASSERT_EQ(chmod(real.c_str(), 0640), 0);
   ASSERT_EQ(symlink("real.ini", link.c_str()), 0);
   ASSERT_TRUE(write_config_value(link, "CONFIG", "k", "2").ok);
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(slurp(real), "[CONFIG]\nk=2\n");
+  EXPECT_EQ(read_file(real), "[CONFIG]\nk=2\n");
   EXPECT_EQ(mode_of(real), 0640u);
   EXPECT_EQ(read_config_value(link, "CONFIG", "k", "d"), "2");
 }
@@ -305,14 +277,14 @@ TEST(IniFile, KeepsOwnerWhereAllowed) {
   if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another owner";
   TempDir dir;
   const std::string path = dir.file("zorvikqm.ini");
-  spit(path, "[CONFIG]\nk=1\n");
+  write_file(path, "[CONFIG]\nk=1\n");
   ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
   ASSERT_TRUE(write_config_value(path, "CONFIG", "k", "2").ok);
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, 65534u);
   EXPECT_EQ(st.st_gid, 65534u);
-  EXPECT_EQ(slurp(path), "[CONFIG]\nk=2\n");
+  EXPECT_EQ(read_file(path), "[CONFIG]\nk=2\n");
 }
 
 TEST(IniFile, DanglingSymlinkCreatesItsTarget) {
@@ -321,7 +293,7 @@ TEST(IniFile, DanglingSymlinkCreatesItsTarget) {
   ASSERT_EQ(symlink(dir.file("target.ini").c_str(), link.c_str()), 0);
   ASSERT_TRUE(write_config_value(link, "CONFIG", "k", "2").ok);
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(slurp(dir.file("target.ini")), "[CONFIG]\r\nk=2\r\n");
+  EXPECT_EQ(read_file(dir.file("target.ini")), "[CONFIG]\r\nk=2\r\n");
 }
 
 TEST(IniFile, SymlinkLoopFails) {
@@ -357,7 +329,7 @@ TEST(IniFile, BatchAppliesWritesInOrderAndSkipsRefusedOnes) {
       path, "CONFIG", {{"b", "1"}, {"bad=key", "2"}, {"a", "3"}, {"B", "4"}, {"c", "x\ny=1"}});
   EXPECT_FALSE(w.ok);
   EXPECT_EQ(w.error, std::strerror(EINVAL));
-  EXPECT_EQ(slurp(path), "[CONFIG]\r\nb=4\r\na=3\r\n");
+  EXPECT_EQ(read_file(path), "[CONFIG]\r\nb=4\r\na=3\r\n");
   EXPECT_EQ(entry_count(dir.path()), 1u);
 }
 
@@ -368,7 +340,7 @@ TEST(IniFile, NewFileTakesUsualModeAndCrlf) {
   const WriteResult w = write_config_value(path, "CONFIG", "screenmode", "0");
   umask(old_mask);
   ASSERT_TRUE(w.ok) << w.error;
-  EXPECT_EQ(slurp(path), "[CONFIG]\r\nscreenmode=0\r\n");
+  EXPECT_EQ(read_file(path), "[CONFIG]\r\nscreenmode=0\r\n");
   EXPECT_EQ(mode_of(path), 0644u);
 }
 
@@ -385,35 +357,35 @@ class IniFilePermission : public ::testing::Test {
 
 TEST_F(IniFilePermission, ReadOnlyFileIsReadButNeverReplaced) {
   const std::string content = "[CONFIG]\nk=1\n";
-  spit(path_, content);
+  write_file(path_, content);
   ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
   EXPECT_EQ(read_config_value(path_, "CONFIG", "k", "d"), "1");
   const WriteResult w = write_config_value(path_, "CONFIG", "k", "2");
   EXPECT_FALSE(w.ok);
   EXPECT_EQ(w.error, std::strerror(EACCES));
-  EXPECT_EQ(slurp(path_), content);
+  EXPECT_EQ(read_file(path_), content);
   EXPECT_EQ(mode_of(path_), 0444u);
   EXPECT_EQ(entry_count(dir_.path()), 1u);
 }
 
 TEST_F(IniFilePermission, UnreadableFileReadsAsAbsentAndIsNeverOverwritten) {
   const std::string content = "[CONFIG]\nk=1\nother=keep\n";
-  spit(path_, content);
+  write_file(path_, content);
   ASSERT_EQ(chmod(path_.c_str(), 0200), 0);
   EXPECT_EQ(read_config_value(path_, "CONFIG", "k", "d"), "d");
   const WriteResult w = write_config_value(path_, "CONFIG", "k", "2");
   EXPECT_FALSE(w.ok);
   EXPECT_EQ(w.error, std::strerror(EACCES));
   ASSERT_EQ(chmod(path_.c_str(), 0600), 0);
-  EXPECT_EQ(slurp(path_), content);
+  EXPECT_EQ(read_file(path_), content);
 }
 
 TEST_F(IniFilePermission, ReadOnlyDirectoryWritesWritableFileInPlace) {
-  spit(path_, "[CONFIG]\nk=1000\nj=1\n");
+  write_file(path_, "[CONFIG]\nk=1000\nj=1\n");
   ASSERT_EQ(chmod(dir_.path().c_str(), 0500), 0);
   EXPECT_TRUE(write_config_value(path_, "CONFIG", "k", "2").ok);
   EXPECT_TRUE(write_config_value(path_, "CONFIG", "n", "3").ok);
-  EXPECT_EQ(slurp(path_), "[CONFIG]\nk=2\nj=1\nn=3\n");
+  EXPECT_EQ(read_file(path_), "[CONFIG]\nk=2\nj=1\nn=3\n");
   EXPECT_EQ(entry_count(dir_.path()), 1u);
 }
 

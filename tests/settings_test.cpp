@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "test_files.h"
 
 namespace zq {
 namespace {
@@ -19,32 +19,16 @@ namespace fs = std::filesystem;
 
 class SettingsFile : public ::testing::Test {
  protected:
-  SettingsFile() {
-    char name[] = "/tmp/zq-settings-test-XXXXXX";
-    if (mkdtemp(name) != nullptr) dir_ = name;
-    path_ = dir_ + "/zorvikqm.ini";
-  }
-  ~SettingsFile() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  void write_file(const std::string& content) const {
-    std::ofstream(path_, std::ios::binary) << content;
-  }
-  std::string file_content() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
+  void write_file(const std::string& content) const { test::write_file(path_, content); }
+  std::string file_content() const { return test::read_file(path_); }
   SetupSettings load_from(const std::string& content, SetupSettings start = {}) const {
     write_file(content);
     load_settings(start, path_);
     return start;
   }
 
-  std::string dir_;
-  std::string path_;
+  test::TempDir dir;
+  std::string path_ = dir.file("zorvikqm.ini");
 };
 
 SetupSettings defaults() {
@@ -66,12 +50,7 @@ SetupSettings defaults() {
   return s;
 }
 
-constexpr const char kDefaultFile[] =
-    "[CONFIG]\r\nscreenmode=0\r\nscreendepth=16\r\nsyncrate=35\r\ngraphicdetail=0\r\n"
-    "playsound=10\r\nplaymusic=10\r\nattractsound=1\r\ngamemode=0\r\ngamelevel=1\r\n"
-    "consolecredits=3\r\narcadecredits=0\r\ncontinues=1\r\nextralives=2\r\nbonuslives=1\r\n"
-    "fightstyle=0\r\nchangestyle=1\r\ncolorselect=1\r\nplayerhitplayer=1\r\n"
-    "characterchange=1\r\nsavehiscores=1\r\nlanguage=0\r\n";
+using test::kDefaultFile;
 
 TEST_F(SettingsFile, DefaultsWithoutFile) {
   SetupSettings s;
@@ -189,7 +168,7 @@ TEST_F(SettingsFile, UnknownGameSpeedLeavesFileValue) {
 }
 
 TEST_F(SettingsFile, SaveIntoMissingDirectoryReportsReason) {
-  const SaveResult r = save_settings(defaults(), dir_ + "/gone/zorvikqm.ini");
+  const SaveResult r = save_settings(defaults(), dir.path() + "/gone/zorvikqm.ini");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error, std::strerror(ENOENT));
 }
@@ -204,13 +183,13 @@ std::string config_path_in(const std::string& dir) {
 }
 
 TEST_F(SettingsFile, ConfigPathInCurrentDirectory) {
-  const std::string real_dir = fs::canonical(dir_).string();
-  EXPECT_EQ(config_path_in(dir_), real_dir + "/zorvikqm.ini");
+  const std::string real_dir = fs::canonical(dir.path()).string();
+  EXPECT_EQ(config_path_in(dir.path()), real_dir + "/zorvikqm.ini");
   EXPECT_EQ(config_path_in("/"), "/zorvikqm.ini");
 }
 
 TEST_F(SettingsFile, ConfigPathInDeepDirectory) {
-  std::string deep = fs::canonical(dir_).string();
+  std::string deep = fs::canonical(dir.path()).string();
   while (deep.size() < 600) {
     deep += "/" + std::string(60, 'd');
     ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
@@ -220,7 +199,7 @@ TEST_F(SettingsFile, ConfigPathInDeepDirectory) {
 
 TEST_F(SettingsFile, ConfigPathWithoutCurrentDirectoryIsRelative) {
   const fs::path back = fs::current_path();
-  const std::string gone = dir_ + "/gone";
+  const std::string gone = dir.path() + "/gone";
   ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
   ASSERT_EQ(chdir(gone.c_str()), 0);
   ASSERT_EQ(rmdir(gone.c_str()), 0);
