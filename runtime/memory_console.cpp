@@ -1,6 +1,7 @@
 #include "runtime/memory_console.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "runtime/console_screen.h"
 
@@ -37,28 +38,34 @@ void MemoryConsole::release() { created_ = false; }
 
 void MemoryConsole::set_title(std::string_view title) { title_ = title; }
 
-// Both fills run on through the following rows and stop at the buffer's end.
+// The cells [first, last) that `count` cells from `start` cover, running on
+// through the following rows and stopping at the buffer's end; empty when
+// `start` lies outside the buffer.
+static std::pair<std::size_t, std::size_t> run_of(std::size_t size, std::uint16_t width, CellPos start,
+                                                  std::size_t count) {
+  const std::size_t first = std::size_t{start.row} * width + start.column;
+  if (start.column >= width || first >= size) return {0, 0};
+  return {first, first + std::min(count, size - first)};
+}
+
 void MemoryConsole::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) {
-  const std::size_t first = std::size_t{start.row} * width_ + start.column;
-  if (start.column >= width_ || first >= cells_.size() || count == 0) return;
-  const std::size_t last = std::min(cells_.size(), first + count);
+  const auto [first, last] = run_of(cells_.size(), width_, start, count);
+  if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].attr = attr;
   ++cell_writes_;
 }
 
 void MemoryConsole::fill_character(unsigned char ch, std::uint32_t count, CellPos start) {
-  const std::size_t first = std::size_t{start.row} * width_ + start.column;
-  if (start.column >= width_ || first >= cells_.size() || count == 0) return;
-  const std::size_t last = std::min(cells_.size(), first + count);
+  const auto [first, last] = run_of(cells_.size(), width_, start, count);
+  if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].ch = ch;
   ++cell_writes_;
 }
 
 void MemoryConsole::write_characters(std::string_view bytes, CellPos start) {
-  const std::size_t first = std::size_t{start.row} * width_ + start.column;
-  if (start.column >= width_ || first >= cells_.size() || bytes.empty()) return;
-  const std::size_t count = std::min(bytes.size(), cells_.size() - first);
-  for (std::size_t i = 0; i < count; ++i) cells_[first + i].ch = static_cast<unsigned char>(bytes[i]);
+  const auto [first, last] = run_of(cells_.size(), width_, start, bytes.size());
+  if (first == last) return;
+  for (std::size_t i = first; i < last; ++i) cells_[i].ch = static_cast<unsigned char>(bytes[i - first]);
   ++cell_writes_;
 }
 

@@ -157,7 +157,6 @@ struct Terminal::Impl {
   // What the terminal shows and what it needs.
   bool dirty = false;
   bool full_redraw = false;
-  bool too_small = false;
   int view_top = 0;
   int applied_cursor = -1;  // last curs_set value sent, -1 unknown
   std::string title;
@@ -184,6 +183,8 @@ struct Terminal::Impl {
   void present();
   void draw_view();
   void read_input();
+  // Too small for the layout: the view shows a request to enlarge instead.
+  static bool too_small() { return COLS < kLayoutColumns || LINES < kMinViewRows; }
   std::chrono::milliseconds idle() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_input);
   }
@@ -412,14 +413,12 @@ void Terminal::Impl::handle_events() {
     if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
       resizeterm(size.ws_row, size.ws_col);
     }
-    too_small = COLS < kLayoutColumns || LINES < kMinViewRows;
     dirty = full_redraw = true;
   }
 }
 
 void Terminal::Impl::draw_view() {
-  too_small = COLS < kLayoutColumns || LINES < kMinViewRows;
-  if (too_small) {
+  if (too_small()) {
     werase(stdscr);
     char request[96];
     std::snprintf(request, sizeof request, "Please enlarge the terminal to at least %dx%d (now %dx%d).",
@@ -459,7 +458,7 @@ void Terminal::Impl::present() {
   int want_cursor = 0;
   const CellPos cursor = model.cursor();
   const int cursor_row = cursor.row - view_top;
-  if (!too_small && model.cursor_visible() && cursor_row >= 0 && cursor_row < LINES && cursor.column < COLS) {
+  if (!too_small() && model.cursor_visible() && cursor_row >= 0 && cursor_row < LINES && cursor.column < COLS) {
     want_cursor = model.cursor_size() >= 50 ? 2 : 1;
     wmove(stdscr, cursor_row, cursor.column);
   }
@@ -543,7 +542,7 @@ std::string Terminal::poll_key() {
   if (!t.active) return {};
   t.handle_events();
   t.read_input();
-  if (t.too_small) {
+  if (t.too_small()) {
     t.input.clear();  // keys pressed blind, with the screen hidden, are dropped
     return {};
   }
