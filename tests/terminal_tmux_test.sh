@@ -18,7 +18,9 @@ failures=0
 ok() { echo "ok - $1"; }
 not_ok() { echo "FAIL - $1"; failures=$((failures + 1)); }
 expect_eq() { if [[ "$2" == "$3" ]]; then ok "$1"; else not_ok "$1: got [$2], want [$3]"; fi; }
-expect_has() { if [[ "$2" == *"$3"* ]]; then ok "$1"; else not_ok "$1: [$2] lacks [$3]" | cat -v; fi; }
+# The message goes through cat -v so escape bytes show; not_ok itself must not
+# run in a pipeline, where its count would be lost in a subshell.
+expect_has() { if [[ "$2" == *"$3"* ]]; then ok "$1"; else not_ok "$(printf '%s: [%s] lacks [%s]' "$1" "$2" "$3" | cat -v)"; fi; }
 
 # A wrapper that notes tty modes, pid and exit code around the demo, then
 # keeps the pane open so the screen after the end can be read.
