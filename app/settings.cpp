@@ -1,9 +1,6 @@
 #include "app/settings.h"
 
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -144,20 +141,7 @@ std::optional<std::string> option_text(const SetupSettings& settings, const Opti
 
 }  // namespace
 
-std::string config_path() {
-  // getcwd reports ERANGE while the buffer is too small; grow until it fits.
-  std::string dir(256, '\0');
-  while (getcwd(dir.data(), dir.size()) == nullptr) {
-    if (errno != ERANGE || dir.size() > (1u << 20)) return std::string(kFileName);
-    dir.resize(dir.size() * 2);
-  }
-  dir.resize(dir.find('\0'));
-  // Linux reports an unreachable directory (outside a changed root) with a
-  // prefix instead of failing; such a name cannot be used.
-  if (dir.empty() || dir.front() != '/') return std::string(kFileName);
-  if (!dir.ends_with('/')) dir += '/';
-  return dir + std::string(kFileName);
-}
+std::string config_path() { return file_in_current_directory(kFileName); }
 
 void load_settings(SetupSettings& settings, const std::string& path) {
   for (Member member : kLoadOrder) {

@@ -1,15 +1,10 @@
 #include "app/setup_flow.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "app/option_screens.h"
 #include "app/prompts.h"
 #include "app/screens.h"
 #include "runtime/console_screen.h"
+#include "runtime/file_store.h"
 
 namespace zq {
 namespace {
@@ -92,13 +87,13 @@ State state_key(Io io, AppState& app, State state) {
 }  // namespace
 
 std::string config_notice(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
-    return "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+  switch (probe_file(path)) {
+    case FileState::Absent:
+      return "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+    case FileState::Unreadable:
+      return "  zorvikqm.ini cannot be read: these are the defaults. Save & Exit will fail.";
+    case FileState::Readable: break;
   }
-  const int fd = S_ISREG(info.st_mode) ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-  if (fd < 0) return "  zorvikqm.ini cannot be read: these are the defaults. Save & Exit will fail.";
-  ::close(fd);
   return "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it.";
 }
 

@@ -2,7 +2,8 @@
 // each call and never held. Reading never creates anything; writing changes
 // only the line of the key it names and keeps every other byte of the file.
 // The parsing and editing rules work on strings (ini_lookup, ini_update) so
-// they can be tested without files; the file functions add the I/O.
+// they can be tested without files; the file functions add the I/O through
+// the platform's file store.
 #pragma once
 
 #include <optional>
@@ -10,13 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/file_store.h"
+
 namespace zq {
 
-// Outcome of a write: ok, or the system's reason (strerror text) it failed.
-struct WriteResult {
-  bool ok = true;
-  std::string error;
-};
+// Outcome of a write: ok, or the system's code and reason it failed.
+using WriteResult = FileResult;
 
 // Whether the names and value can be stored so that a read gives them back:
 // no line breaks; key not empty, without '=', not starting with '[', no

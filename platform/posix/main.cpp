@@ -6,7 +6,7 @@
 
 #include "app/settings.h"
 #include "app/setup_flow.h"
-#include "runtime/terminal.h"
+#include "platform/posix/terminal.h"
 
 namespace {
 

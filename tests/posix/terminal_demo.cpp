@@ -10,7 +10,7 @@
 
 #include "runtime/console_screen.h"
 #include "runtime/keyboard.h"
-#include "runtime/terminal.h"
+#include "platform/posix/terminal.h"
 
 namespace {
 

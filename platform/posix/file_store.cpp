@@ -1,0 +1,207 @@
+#include "runtime/file_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <new>
+
+namespace zq {
+namespace {
+
+constexpr int kMaxLinkDepth = 40;
+
+// Whole file from `fd`; 0 or the errno.
+int read_all(int fd, std::string& out) {
+  try {
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+      const ssize_t n = read(fd, chunk, sizeof chunk);
+      if (n == 0) return 0;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      out.append(chunk, static_cast<std::size_t>(n));
+    }
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
+  }
+}
+
+// Writes all of `data` at `offset`; 0 or the errno.
+int write_all(int fd, std::string_view data, off_t offset) {
+  while (!data.empty()) {
+    const ssize_t n = pwrite(fd, data.data(), data.size(), offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+    offset += n;
+  }
+  return 0;
+}
+
+std::string directory_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string join_path(const std::string& dir, std::string_view name) {
+  return dir.ends_with('/') ? dir + std::string(name) : dir + "/" + std::string(name);
+}
+
+// Follows symbolic links to the file they name (which may not exist yet), so
+// that a save updates the file and leaves the link in place.
+int resolve_links(const std::string& path, std::string& target) {
+  target = path;
+  for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
+    struct stat st {};
+    if (lstat(target.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (!S_ISLNK(st.st_mode)) return 0;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = readlink(target.c_str(), link.data(), link.size());
+    if (n < 0) return errno;
+    if (static_cast<std::size_t>(n) >= link.size()) return ENAMETOOLONG;  // changed meanwhile
+    link.resize(static_cast<std::size_t>(n));
+    target = link.starts_with('/') ? link : join_path(directory_of(target), link);
+  }
+  return ELOOP;
+}
+
+// A fresh temporary file next to `target`; the descriptor or -1 with errno.
+int create_temporary(const std::string& target, mode_t mode, std::string& temp_path) {
+  static std::atomic<unsigned> counter{0};
+  const std::string dir = directory_of(target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto stamp = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    temp_path = join_path(dir, ".zq-save-" + std::to_string(getpid()) + "-" +
+                                   std::to_string(counter++) + "-" +
+                                   std::to_string(stamp % 1000000007ULL) + ".tmp");
+    const int fd = open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// Writes the data to the temporary file, flushes it and renames it over the
+// target; 0 or the errno. The target is untouched on any failure.
+int finish_temporary(int fd, const std::string& temp_path, const std::string& target,
+                     std::string_view data, const struct stat* old) {
+  int error = write_all(fd, data, 0);
+  if (error == 0 && old != nullptr) {
+    // Keeping the owner needs privileges we may lack; the mode must be kept.
+    if (fchown(fd, old->st_uid, old->st_gid) != 0) {
+      // Not allowed for an ordinary user unless it is already theirs.
+    }
+    if (fchmod(fd, old->st_mode & 07777) != 0) error = errno;
+  }
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && rename(temp_path.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) unlink(temp_path.c_str());
+  return error;
+}
+
+// Last resort when the directory refuses new files: rewrite the open file.
+int rewrite_in_place(int fd, std::string_view data) {
+  if (const int error = write_all(fd, data, 0); error != 0) return error;
+  if (ftruncate(fd, static_cast<off_t>(data.size())) != 0) return errno;
+  if (fsync(fd) != 0) return errno;
+  return 0;
+}
+
+// Closes a descriptor when it goes out of scope.
+struct FileCloser {
+  int fd = -1;
+  ~FileCloser() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+FileResult outcome(int error) { return error == 0 ? FileResult{} : file_failure(error); }
+
+}  // namespace
+
+FileResult file_failure(int code) { return {false, code, std::strerror(code)}; }
+
+std::string file_in_current_directory(std::string_view name) {
+  // getcwd reports ERANGE while the buffer is too small; grow until it fits.
+  std::string dir(256, '\0');
+  while (getcwd(dir.data(), dir.size()) == nullptr) {
+    if (errno != ERANGE || dir.size() > (1u << 20)) return std::string(name);
+    dir.resize(dir.size() * 2);
+  }
+  dir.resize(dir.find('\0'));
+  // Linux reports an unreachable directory (outside a changed root) with a
+  // prefix instead of failing; such a name cannot be used.
+  if (dir.empty() || dir.front() != '/') return std::string(name);
+  return join_path(dir, name);
+}
+
+std::optional<std::string> read_whole_file(const std::string& path) {
+  // O_NONBLOCK so that a FIFO of that name cannot stall the read.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  FileCloser closer{fd};
+  struct stat st {};
+  std::string content;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || read_all(fd, content) != 0) return std::nullopt;
+  return content;
+}
+
+FileState probe_file(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) return FileState::Absent;
+  const int fd = S_ISREG(info.st_mode) ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+  if (fd < 0) return FileState::Unreadable;
+  ::close(fd);
+  return FileState::Readable;
+}
+
+FileResult update_file(const std::string& path, const FileEdit& edit) {
+  try {
+    std::string target;
+    if (const int error = resolve_links(path, target); error != 0) return file_failure(error);
+
+    // Opened for writing even though the new content goes to a temporary
+    // file: a file we may not write (or read) is never replaced.
+    FileCloser existing{open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+    if (existing.fd < 0 && errno != ENOENT) return file_failure(errno);
+    const bool exists = existing.fd >= 0;
+
+    std::string content;
+    struct stat old {};
+    if (exists) {
+      if (fstat(existing.fd, &old) != 0) return file_failure(errno);
+      if (!S_ISREG(old.st_mode)) return file_failure(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+      if (const int error = read_all(existing.fd, content); error != 0) return file_failure(error);
+    }
+
+    const std::optional<std::string> updated = edit(content, exists);
+    if (!updated) return {};
+
+    std::string temp_path;
+    const int temp = create_temporary(target, exists ? 0600 : 0666, temp_path);
+    if (temp < 0) {
+      const int temp_error = errno;
+      if (!exists) return file_failure(temp_error);
+      return outcome(rewrite_in_place(existing.fd, *updated));
+    }
+    return outcome(finish_temporary(temp, temp_path, target, *updated, exists ? &old : nullptr));
+  } catch (const std::bad_alloc&) {
+    return file_failure(ENOMEM);
+  }
+}
+
+}  // namespace zq

@@ -1,0 +1,71 @@
+// What the terminal's view (terminal.cpp) and its key reader
+// (terminal_keys.cpp) share: the in-memory console that is the screen's
+// truth, what the terminal shows of it, and the key bytes not yet decoded.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "platform/posix/terminal.h"
+#include "runtime/memory_console.h"
+
+// Last: term.h defines every capability name as a macro.
+#include <curses.h>
+#include <term.h>
+#undef cursor_visible
+
+namespace zq {
+
+using Clock = std::chrono::steady_clock;
+
+// The layout's size; the buffer is never smaller.
+inline constexpr int kLayoutColumns = 80;
+inline constexpr int kLayoutRows = 25;
+// Rows 1 to 24 hold the whole layout, so a 24-row terminal still shows it.
+inline constexpr int kMinViewRows = 24;
+// print_text's cursor arithmetic is 16-bit and exact only up to this size.
+inline constexpr int kMaxBufferSide = 255;
+
+struct Terminal::Impl {
+  std::string error;
+  SCREEN* screen = nullptr;
+  bool active = false;
+  MemoryConsole model{kLayoutColumns, kLayoutRows};
+
+  // What the terminal shows and what it needs.
+  bool dirty = false;
+  bool full_redraw = false;
+  int view_top = 0;
+  int applied_cursor = -1;  // last curs_set value sent, -1 unknown
+  std::string title;
+  bool title_dirty = false;
+  bool xterm_title = false;
+  std::string title_start, title_end;
+  int colours = 0;
+  short next_pair = 1;
+  std::array<chtype, 256> attr_cache{};
+  std::array<bool, 256> attr_known{};
+
+  // Key bytes read but not yet decoded.
+  std::string input;
+  Clock::time_point last_input{};
+  bool ended = false;
+
+  bool create(ScreenGeometry& geometry);
+  void release();
+  std::string restore_bytes() const;
+  chtype attribute(std::uint16_t attr);
+  void handle_events();
+  void present();
+  void draw_view();
+  void read_input();
+  // Too small for the layout: the view shows a request to enlarge instead.
+  static bool too_small() { return COLS < kLayoutColumns || LINES < kMinViewRows; }
+  std::chrono::milliseconds idle() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_input);
+  }
+};
+
+}  // namespace zq

@@ -1,0 +1,196 @@
+#include "platform/posix/tty_session.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <iterator>
+#include <utility>
+
+namespace zq {
+namespace {
+
+// What the signal handlers need, kept where they can reach it without locks.
+static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<bool> g_armed{false};  // the terminal is in our modes and needs restoring
+int g_tty_fd = STDOUT_FILENO;
+termios g_shell_termios{};
+char g_restore_bytes[512];
+std::size_t g_restore_length = 0;
+int g_wake_pipe[2] = {-1, -1};
+volatile sig_atomic_t g_resized = 0;
+volatile sig_atomic_t g_resumed = 0;
+std::terminate_handler g_previous_terminate = nullptr;
+
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGWINCH};
+struct sigaction g_original_actions[std::size(kHandledSignals)] = {};
+
+void write_all(int fd, const char* bytes, std::size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, bytes, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes += n;
+    length -= static_cast<std::size_t>(n);
+  }
+}
+
+void wake_main_loop() {
+  const int saved_errno = errno;
+  if (g_wake_pipe[1] >= 0) (void)!::write(g_wake_pipe[1], "!", 1);
+  errno = saved_errno;
+}
+
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT: restore, then die of the same signal the
+// default way (installed with SA_RESETHAND | SA_NODEFER, so raise ends us here).
+void on_fatal_signal(int signal_number) {
+  tty_restore();
+  ::raise(signal_number);
+}
+
+// Ctrl+Z: hand the terminal back while stopped, take it again after `fg`.
+void on_stop_signal(int) {
+  const bool was_armed = g_armed.load();
+  tty_restore();
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  struct sigaction ours {};
+  ::sigaction(SIGTSTP, &dfl, &ours);
+  sigset_t stop_set;
+  sigemptyset(&stop_set);
+  sigaddset(&stop_set, SIGTSTP);
+  ::raise(SIGTSTP);
+  // Pending while this handler runs; unblocking it stops the process here.
+  ::sigprocmask(SIG_UNBLOCK, &stop_set, nullptr);
+  ::sigaction(SIGTSTP, &ours, nullptr);
+  if (was_armed) {
+    g_resumed = 1;
+    wake_main_loop();
+  }
+}
+
+void on_resize_signal(int) {
+  g_resized = 1;
+  wake_main_loop();
+}
+
+void on_terminate() {
+  tty_restore();
+  if (g_previous_terminate != nullptr) g_previous_terminate();
+  std::abort();
+}
+
+void install_handlers() {
+  for (std::size_t i = 0; i < std::size(kHandledSignals); ++i) {
+    const int sig = kHandledSignals[i];
+    // A signal the shell told us to ignore (nohup, no job control) stays ignored.
+    if (g_original_actions[i].sa_handler == SIG_IGN && sig != SIGWINCH) continue;
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    if (sig == SIGTSTP) {
+      action.sa_handler = on_stop_signal;
+    } else if (sig == SIGWINCH) {
+      action.sa_handler = on_resize_signal;
+      action.sa_flags = SA_RESTART;
+    } else {
+      action.sa_handler = on_fatal_signal;
+      action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    }
+    ::sigaction(sig, &action, nullptr);
+  }
+}
+
+void close_wake_pipe() {
+  for (int& fd : g_wake_pipe) {
+    if (fd >= 0) ::close(std::exchange(fd, -1));
+  }
+}
+
+}  // namespace
+
+bool tty_begin(std::string& error) {
+  if (::tcgetattr(STDOUT_FILENO, &g_shell_termios) != 0) {
+    error = "standard output is not a terminal";
+    return false;
+  }
+  for (std::size_t i = 0; i < std::size(kHandledSignals); ++i) {
+    ::sigaction(kHandledSignals[i], nullptr, &g_original_actions[i]);
+  }
+  if (::pipe(g_wake_pipe) != 0) {
+    error = std::string("cannot create a pipe: ") + std::strerror(errno);
+    return false;
+  }
+  for (int fd : g_wake_pipe) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  g_resized = 0;
+  g_resumed = 0;
+  return true;
+}
+
+void tty_arm(std::string_view restore_bytes) {
+  const std::size_t n = std::min(restore_bytes.size(), sizeof g_restore_bytes);
+  std::memcpy(g_restore_bytes, restore_bytes.data(), n);
+  g_restore_length = n;
+  g_armed = true;
+  install_handlers();
+  static bool exit_hooks_installed = false;
+  if (!exit_hooks_installed) {
+    exit_hooks_installed = true;
+    std::atexit([] { tty_restore(); });
+    g_previous_terminate = std::set_terminate(on_terminate);
+  }
+}
+
+// Puts the terminal back as the shell had it: cursor shown, colours reset,
+// alternate screen left, title popped, tty modes restored. Only
+// async-signal-safe calls, so it serves atexit and the signal handlers.
+void tty_restore() noexcept {
+  if (!g_armed.exchange(false)) return;
+  const int saved_errno = errno;
+  write_all(g_tty_fd, g_restore_bytes, g_restore_length);
+  ::tcsetattr(g_tty_fd, TCSADRAIN, &g_shell_termios);
+  errno = saved_errno;
+}
+
+void tty_end() {
+  tty_restore();
+  for (std::size_t i = 0; i < std::size(kHandledSignals); ++i) {
+    ::sigaction(kHandledSignals[i], &g_original_actions[i], nullptr);
+  }
+  close_wake_pipe();
+}
+
+void tty_rearm() { g_armed = true; }
+
+bool tty_take_resumed() {
+  if (g_resumed == 0) return false;
+  g_resumed = 0;
+  return true;
+}
+
+bool tty_take_resized() {
+  if (g_resized == 0) return false;
+  g_resized = 0;
+  return true;
+}
+
+int tty_wake_fd() { return g_wake_pipe[0]; }
+
+void tty_drain_wake() {
+  char drain[64];
+  while (g_wake_pipe[0] >= 0 && ::read(g_wake_pipe[0], drain, sizeof drain) > 0) {
+  }
+}
+
+void tty_write(std::string_view text) { write_all(g_tty_fd, text.data(), text.size()); }
+
+}  // namespace zq

@@ -1,0 +1,35 @@
+// The terminal's tty side: the shell's modes saved and put back, the signals
+// that concern a full-screen program (Ctrl+C, hang-up, Ctrl+Z, resize), and
+// one idempotent restore that every way out runs, signal handlers included.
+// Process-wide: one session at a time.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zq {
+
+// Saves the shell's tty modes and signal actions and opens the wake pipe;
+// false with `error` set when standard output is no terminal or no pipe.
+bool tty_begin(std::string& error);
+// From now on every way out writes `restore_bytes` and puts the shell's modes
+// back; installs the signal handlers.
+void tty_arm(std::string_view restore_bytes);
+// Restores the terminal if armed. Async-signal-safe and idempotent.
+void tty_restore() noexcept;
+// Restores, puts back the shell's signal actions and closes the wake pipe.
+void tty_end();
+
+// Back from Ctrl+Z: the terminal is ours again and needs restoring on exit.
+void tty_rearm();
+// What the handlers noted since the last call; each call clears its flag.
+bool tty_take_resumed();
+bool tty_take_resized();
+// The read end of the pipe the handlers write to, to wake a poll; and its drain.
+int tty_wake_fd();
+void tty_drain_wake();
+
+// Writes to the terminal at once, past any buffering.
+void tty_write(std::string_view text);
+
+}  // namespace zq

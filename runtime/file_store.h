@@ -1,0 +1,47 @@
+// The system's file services that the INI layer and start-up stand on, one
+// implementation per platform: where the file is, reading a whole file, and
+// replacing one with new content so that a crash leaves the old file or the
+// new one, never a torn one. Paths are UTF-8; failures carry the system's
+// error code and its reason text.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zq {
+
+// Outcome of a change to a file: ok, or the system's code and reason.
+struct FileResult {
+  bool ok = true;
+  int code = 0;        // errno, or the Windows error code
+  std::string error;  // the system's text for it, without a line break
+};
+
+// The current directory's file of that name: an absolute path, or the bare
+// name when the current directory cannot be determined.
+std::string file_in_current_directory(std::string_view name);
+
+// The content of a regular file, or nullopt when it is absent, not a regular
+// file, or cannot be read. Never waits on a FIFO or device.
+std::optional<std::string> read_whole_file(const std::string& path);
+
+// What start-up can tell about the file before reading it.
+enum class FileState { Absent, Readable, Unreadable };
+FileState probe_file(const std::string& path);
+
+// The edit of an update: given the current content (empty when the file does
+// not exist yet), the new content, or nullopt to leave the file as it is.
+using FileEdit = std::function<std::optional<std::string>(std::string_view content, bool exists)>;
+
+// Reads the file and replaces it with what `edit` makes of it, keeping its
+// mode and, where allowed, its owner. Symbolic links are followed. A file that
+// exists but cannot be read or written, or is not a regular file, is left
+// alone and the update fails.
+FileResult update_file(const std::string& path, const FileEdit& edit);
+
+// The failure for a system error code, with its reason text.
+FileResult file_failure(int code);
+
+}  // namespace zq

@@ -1,0 +1,254 @@
+// The INI file layer on real files: what survives a write, links, modes,
+// owners and permissions, and the reasons for refusals.
+#include "runtime/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "test_files.h"
+
+namespace zq {
+namespace {
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+using test::TempDir;
+using test::read_file;
+using test::write_file;
+
+mode_t mode_of(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+// Files left in the directory besides the ones named.
+std::size_t entry_count(const std::string& dir) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++n;
+  return n;
+}
+
+TEST(IniFile, ReadMissingFileGivesDefaultAndCreatesNothing) {
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  EXPECT_EQ(read_config_value(path, "CONFIG", "syncrate", "35"), "35");
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_EQ(read_config_value(dir.file("no/such/dir.ini"), "CONFIG", "k", "d"), "d");
+}
+
+TEST(IniFile, ReadCutsAt254Bytes) {
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  write_file(path, "[CONFIG]\r\nk=" + std::string(300, 'x') + "\r\nj=\r\n");
+  EXPECT_EQ(read_config_value(path, "CONFIG", "k", "d"), std::string(254, 'x'));
+  EXPECT_EQ(read_config_value(path, "CONFIG", "j", "d"), "");
+  EXPECT_EQ(read_config_value(path, "CONFIG", "none", std::string(300, 'f')),
+            std::string(254, 'f'));
+}
+
+TEST(IniFile, DirectoryOrFifoOfThatNameReadsAsAbsentAndIsNotReplaced) {
+  TempDir dir;
+  const std::string as_dir = dir.file("zorvikqm.ini");
+  ASSERT_EQ(mkdir(as_dir.c_str(), 0700), 0);
+  EXPECT_EQ(read_config_value(as_dir, "CONFIG", "k", "d"), "d");
+  const WriteResult w = write_config_value(as_dir, "CONFIG", "k", "1");
+  EXPECT_FALSE(w.ok);
+  EXPECT_EQ(w.error, std::strerror(EISDIR));
+  EXPECT_TRUE(fs::is_directory(as_dir));
+
+  const std::string fifo = dir.file("fifo.ini");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(read_config_value(fifo, "CONFIG", "k", "d"), "d");  // must not block
+  EXPECT_FALSE(write_config_value(fifo, "CONFIG", "k", "1").ok);
+  EXPECT_EQ(entry_count(dir.path()), 2u);
+}
+
+TEST(IniFile, OtherContentSurvivesWritesByteForByte) {
+  const struct {
+    const char* what;
+    std::string before;
+    std::string after;
+  } cases[] = {
+      {"CRLF file with comments and other sections",
+       "\xEF\xBB\xBF; game options\r\n\r\n[Video]\r\nsyncrate=99\r\n\r\n[CONFIG]\r\n"
+       "; speed\r\nSyncRate = 35\r\nsyncrate=30\r\nother=x\r\n\r\n[config]\r\nscreenmode=7\r\n",
+       "\xEF\xBB\xBF; game options\r\n\r\n[Video]\r\nsyncrate=99\r\n\r\n[CONFIG]\r\n"
+       "; speed\r\nSyncRate=40\r\nsyncrate=30\r\nother=x\r\nscreenmode=2\r\n\r\n[config]\r\n"
+       "screenmode=7\r\n"},
+      {"LF file with junk bytes", "junk\0\xFF\n[CONFIG]\nsyncrate=35\n\n[Z]\nq=1"s,
+       "junk\0\xFF\n[CONFIG]\nsyncrate=40\nscreenmode=2\n\n[Z]\nq=1"s},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string path = dir.file("zorvikqm.ini");
+    write_file(path, c.before);
+    EXPECT_TRUE(write_config_value(path, "CONFIG", "syncrate", "40").ok);
+    EXPECT_TRUE(write_config_value(path, "CONFIG", "screenmode", "2").ok);
+    EXPECT_EQ(read_file(path), c.after) << c.what;
+    EXPECT_EQ(entry_count(dir.path()), 1u) << "temporary file left behind";
+  }
+}
+
+TEST(IniFile, WritingTheSameValueLeavesTheFileAlone) {
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  write_file(path, "[CONFIG]\nk = 1\n");
+  struct stat before {};
+  stat(path.c_str(), &before);
+  EXPECT_TRUE(write_config_value(path, "CONFIG", "k", "1").ok);
+  struct stat after {};
+  stat(path.c_str(), &after);
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  EXPECT_EQ(read_file(path), "[CONFIG]\nk = 1\n");
+}
+
+TEST(IniFile, KeepsModeAndFollowsSymlink) {
+  TempDir dir;
+  const std::string real = dir.file("real.ini");
+  const std::string link = dir.file("zorvikqm.ini");
+  write_file(real, "[CONFIG]\nk=1\n");
+  ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+  ASSERT_EQ(symlink("real.ini", link.c_str()), 0);
+  ASSERT_TRUE(write_config_value(link, "CONFIG", "k", "2").ok);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(read_file(real), "[CONFIG]\nk=2\n");
+  EXPECT_EQ(mode_of(real), 0640u);
+  EXPECT_EQ(read_config_value(link, "CONFIG", "k", "d"), "2");
+}
+
+TEST(IniFile, KeepsOwnerWhereAllowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another owner";
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  write_file(path, "[CONFIG]\nk=1\n");
+  ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+  ASSERT_TRUE(write_config_value(path, "CONFIG", "k", "2").ok);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(read_file(path), "[CONFIG]\nk=2\n");
+}
+
+TEST(IniFile, DanglingSymlinkCreatesItsTarget) {
+  TempDir dir;
+  const std::string link = dir.file("zorvikqm.ini");
+  ASSERT_EQ(symlink(dir.file("target.ini").c_str(), link.c_str()), 0);
+  ASSERT_TRUE(write_config_value(link, "CONFIG", "k", "2").ok);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(read_file(dir.file("target.ini")), "[CONFIG]\r\nk=2\r\n");
+}
+
+TEST(IniFile, SymlinkLoopFails) {
+  TempDir dir;
+  const std::string link = dir.file("zorvikqm.ini");
+  ASSERT_EQ(symlink("zorvikqm.ini", link.c_str()), 0);
+  EXPECT_EQ(read_config_value(link, "CONFIG", "k", "d"), "d");
+  const WriteResult w = write_config_value(link, "CONFIG", "k", "1");
+  EXPECT_FALSE(w.ok);
+  EXPECT_EQ(w.error, std::strerror(ELOOP));
+}
+
+TEST(IniFile, WriteIntoMissingDirectoryFailsWithReason) {
+  TempDir dir;
+  const WriteResult w = write_config_value(dir.file("gone/zorvikqm.ini"), "CONFIG", "k", "1");
+  EXPECT_FALSE(w.ok);
+  EXPECT_EQ(w.error, std::strerror(ENOENT));
+}
+
+TEST(IniFile, RefusedNameFailsWithoutTouchingTheFile) {
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  const WriteResult w = write_config_value(path, "CONFIG", "k", "1\nscreenmode=9");
+  EXPECT_FALSE(w.ok);
+  EXPECT_EQ(w.error, std::strerror(EINVAL));
+  EXPECT_FALSE(fs::exists(path));
+}
+
+TEST(IniFile, BatchAppliesWritesInOrderAndSkipsRefusedOnes) {
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  const WriteResult w = write_config_values(
+      path, "CONFIG", {{"b", "1"}, {"bad=key", "2"}, {"a", "3"}, {"B", "4"}, {"c", "x\ny=1"}});
+  EXPECT_FALSE(w.ok);
+  EXPECT_EQ(w.error, std::strerror(EINVAL));
+  EXPECT_EQ(read_file(path), "[CONFIG]\r\nb=4\r\na=3\r\n");
+  EXPECT_EQ(entry_count(dir.path()), 1u);
+}
+
+TEST(IniFile, NewFileTakesUsualModeAndCrlf) {
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  const mode_t old_mask = umask(022);
+  const WriteResult w = write_config_value(path, "CONFIG", "screenmode", "0");
+  umask(old_mask);
+  ASSERT_TRUE(w.ok) << w.error;
+  EXPECT_EQ(read_file(path), "[CONFIG]\r\nscreenmode=0\r\n");
+  EXPECT_EQ(mode_of(path), 0644u);
+}
+
+// Root ignores file permissions, so these run as an ordinary user only.
+
+class IniFilePermission : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root; run as another user";
+  }
+  TempDir dir_;
+  std::string path_ = dir_.file("zorvikqm.ini");
+};
+
+TEST_F(IniFilePermission, ReadOnlyFileIsReadButNeverReplaced) {
+  const std::string content = "[CONFIG]\nk=1\n";
+  write_file(path_, content);
+  ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
+  EXPECT_EQ(read_config_value(path_, "CONFIG", "k", "d"), "1");
+  const WriteResult w = write_config_value(path_, "CONFIG", "k", "2");
+  EXPECT_FALSE(w.ok);
+  EXPECT_EQ(w.error, std::strerror(EACCES));
+  EXPECT_EQ(read_file(path_), content);
+  EXPECT_EQ(mode_of(path_), 0444u);
+  EXPECT_EQ(entry_count(dir_.path()), 1u);
+}
+
+TEST_F(IniFilePermission, UnreadableFileReadsAsAbsentAndIsNeverOverwritten) {
+  const std::string content = "[CONFIG]\nk=1\nother=keep\n";
+  write_file(path_, content);
+  ASSERT_EQ(chmod(path_.c_str(), 0200), 0);
+  EXPECT_EQ(read_config_value(path_, "CONFIG", "k", "d"), "d");
+  const WriteResult w = write_config_value(path_, "CONFIG", "k", "2");
+  EXPECT_FALSE(w.ok);
+  EXPECT_EQ(w.error, std::strerror(EACCES));
+  ASSERT_EQ(chmod(path_.c_str(), 0600), 0);
+  EXPECT_EQ(read_file(path_), content);
+}
+
+TEST_F(IniFilePermission, ReadOnlyDirectoryWritesWritableFileInPlace) {
+  write_file(path_, "[CONFIG]\nk=1000\nj=1\n");
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0500), 0);
+  EXPECT_TRUE(write_config_value(path_, "CONFIG", "k", "2").ok);
+  EXPECT_TRUE(write_config_value(path_, "CONFIG", "n", "3").ok);
+  EXPECT_EQ(read_file(path_), "[CONFIG]\nk=2\nj=1\nn=3\n");
+  EXPECT_EQ(entry_count(dir_.path()), 1u);
+}
+
+TEST_F(IniFilePermission, ReadOnlyDirectoryCannotTakeNewFile) {
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0500), 0);
+  const WriteResult w = write_config_value(path_, "CONFIG", "k", "1");
+  EXPECT_FALSE(w.ok);
+  EXPECT_EQ(w.error, std::strerror(EACCES));
+  EXPECT_FALSE(fs::exists(path_));
+}
+
+}  // namespace
+}  // namespace zq
