@@ -40,3 +40,4 @@ else()
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
+include(${PROJECT_SOURCE_DIR}/tests/packaging/tests.cmake)

@@ -1,8 +1,9 @@
 # `make uninstall`: cmake -DZQ_BUILD_DIR=build -DZQ_ROOT=<DESTDIR><prefix>
 # -P cmake/uninstall.cmake. Removes what the install into that destination
 # recorded: its files, then the folders it created once they are empty.
-# Files changed or added since are still removed or kept by that rule alone:
-# a folder that holds something the install did not put there stays.
+# A recorded file goes even if changed since; a created folder stays while
+# it holds anything the install did not put there.
+cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/install_record.cmake)
 
 zq_record_path("${ZQ_BUILD_DIR}" "${ZQ_ROOT}" record)

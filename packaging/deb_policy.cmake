@@ -2,6 +2,7 @@
 # .deb only, it makes the staged tree follow Debian policy: the manual page
 # compressed, and a copyright file and a changelog in the documentation
 # folder. The plain install and the .tar.gz keep the files as they are.
+cmake_policy(VERSION 3.25)
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
