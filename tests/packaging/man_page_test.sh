@@ -9,7 +9,7 @@ version=$2
 work=$(mktemp -d /tmp/zq-man-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/lib.sh"
-needs groff man mandoc
+needs groff man mandoc lexgrog col
 
 groff -man -Tutf8 -ww -z "$page" 2>"$work/groff"
 check "groff -ww: no warning" same_text "$(cat "$work/groff")" ""
