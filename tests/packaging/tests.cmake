@@ -1,0 +1,13 @@
+# The packaging tests: they render, install and package what this build
+# made. A sanitizer build would package the same files, so they run in the
+# plain build only; the Windows build has its own .zip.
+if(ZQ_TESTS AND NOT WIN32 AND NOT ZQ_SANITIZE)
+  set(zq_pkg_tests ${PROJECT_SOURCE_DIR}/tests/packaging)
+  add_test(NAME man_page
+           COMMAND ${zq_pkg_tests}/man_page_test.sh ${PROJECT_BINARY_DIR}/zorvikqm-setup.1 ${PROJECT_VERSION})
+  add_test(NAME install_uninstall
+           COMMAND ${zq_pkg_tests}/install_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+  add_test(NAME deb_package COMMAND ${zq_pkg_tests}/deb_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
+  # 77: a tool the test needs is not installed (scripts/install-deps test).
+  set_tests_properties(man_page install_uninstall deb_package PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+endif()
