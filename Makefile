@@ -9,7 +9,8 @@ DESTDIR ?=
 # the groups, so `make test` installs everything before building.
 DEPS_GROUPS = build
 run build install: DEPS_GROUPS = build
-test asan: DEPS_GROUPS = build test
+test: DEPS_GROUPS = build test package
+asan: DEPS_GROUPS = build test
 fuzz: DEPS_GROUPS = build fuzz
 package: DEPS_GROUPS = build package
 
