@@ -178,6 +178,8 @@ err=$("$program" </dev/null 2>&1 >/dev/null)
 code=$?
 check "no terminal: exit code 1" test "$code" = 1
 check "no terminal: one line" test "$(printf '%s\n' "$err" | wc -l)" = 1
+# An empty stderr also counts as one line above.
+check "no terminal: says why" contains "$err" "zorvikqm-setup: "
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
