@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build run test asan fuzz bench clean
+.PHONY: all build run test golden asan fuzz bench clean
 
 all: build
 
@@ -15,6 +15,11 @@ run: build
 
 test: build
 	ctest --preset default -j $(JOBS)
+
+# Rewrites tests/golden/ from the screens as they are now; for an intended
+# change of a screen (review the diff before committing it).
+golden: build
+	ZQ_UPDATE_GOLDEN=1 ./build/tests/golden_screens_test
 
 asan:
 	cmake --preset asan >/dev/null
