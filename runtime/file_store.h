@@ -36,9 +36,12 @@ FileState probe_file(const std::string& path);
 using FileEdit = std::function<std::optional<std::string>(std::string_view content, bool exists)>;
 
 // Reads the file and replaces it with what `edit` makes of it, keeping its
-// mode and, where allowed, its owner. Symbolic links are followed. A file that
-// exists but cannot be read or written, or is not a regular file, is left
-// alone and the update fails.
+// mode and owner. Symbolic links are followed. A file with hard links, in a
+// directory that refuses new files, or whose owner a new file could not keep
+// is rewritten in place instead (the old content put back on a failure). A
+// file that exists but cannot be read or written, or is not a regular file,
+// is left alone and the update fails. Temporary files of saves that were
+// killed midway are removed.
 FileResult update_file(const std::string& path, const FileEdit& edit);
 
 // The failure for a system error code, with its reason text.

@@ -2,7 +2,9 @@
 // themselves, so that tests can make each of them fail in turn.
 #include "runtime/file_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,10 @@ FileCalls file_calls = {
 namespace {
 
 constexpr int kMaxLinkDepth = 40;
+
+// Temporary files are named .zq-save-<writer's pid>-<number>.tmp.
+constexpr std::string_view kTempPrefix = ".zq-save-";
+constexpr std::string_view kTempSuffix = ".tmp";
 
 // Whole file from `fd`; 0 or the errno.
 int read_all(int fd, std::string& out) {
@@ -94,14 +100,42 @@ int create_temporary(const std::string& target, mode_t mode, std::string& temp_p
   for (int attempt = 0; attempt < 100; ++attempt) {
     const auto stamp = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
-    temp_path = join_path(dir, ".zq-save-" + std::to_string(getpid()) + "-" +
+    temp_path = join_path(dir, std::string(kTempPrefix) + std::to_string(getpid()) + "-" +
                                    std::to_string(counter++) + "-" +
-                                   std::to_string(stamp % 1000000007ULL) + ".tmp");
+                                   std::to_string(stamp % 1000000007ULL) + std::string(kTempSuffix));
     const int fd = file_calls.open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
+}
+
+// The pid in a temporary file's name; 0 for any other name.
+pid_t writer_of(std::string_view name) {
+  if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return 0;
+  name.remove_prefix(kTempPrefix.size());
+  long long pid = 0;
+  std::size_t digits = 0;
+  while (digits < name.size() && digits < 10 && name[digits] >= '0' && name[digits] <= '9') {
+    pid = pid * 10 + (name[digits++] - '0');
+  }
+  if (digits == 0 || digits >= name.size() || name[digits] != '-' || pid > 0x7FFFFFFF) return 0;
+  return static_cast<pid_t>(pid);
+}
+
+// A save killed midway (kill -9, a power cut) cannot remove its temporary
+// file, so each save removes those in its directory whose writer is gone.
+// A writer that still runs, or belongs to another user (EPERM), is left be.
+void remove_stale_temporaries(const std::string& dir) {
+  DIR* listing = opendir(dir.c_str());
+  if (listing == nullptr) return;
+  while (const dirent* entry = readdir(listing)) {
+    const pid_t writer = writer_of(entry->d_name);
+    if (writer > 0 && kill(writer, 0) != 0 && errno == ESRCH) {
+      file_calls.unlink(join_path(dir, entry->d_name).c_str());
+    }
+  }
+  closedir(listing);
 }
 
 // The old file's owner could not be given to its replacement.
@@ -210,6 +244,10 @@ FileResult update_file(const std::string& path, const FileEdit& edit) {
     const std::optional<std::string> updated = edit(content, exists);
     if (!updated) return {};
 
+    // A file with other names (hard links) is rewritten in place, so that
+    // every name shows the new settings; a rename would split them.
+    if (exists && old.st_nlink > 1) return outcome(rewrite_in_place(existing.fd, content, *updated));
+    remove_stale_temporaries(directory_of(target));
     int error = replace_by_rename(target, *updated, exists ? &old : nullptr);
     // A directory that refuses new files, or an owner that cannot be kept:
     // the file itself can still be rewritten.
