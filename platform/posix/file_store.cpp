@@ -213,13 +213,30 @@ std::optional<std::string> read_whole_file(const std::string& path) {
   return content;
 }
 
-FileState probe_file(const std::string& path) {
+FileProbe probe_file(const std::string& path) {
+  std::string target;
+  if (const int error = resolve_links(path, target); error != 0) {
+    return {FileState::Unreadable, std::strerror(error)};
+  }
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) return FileState::Absent;
-  const int fd = S_ISREG(info.st_mode) ? file_calls.open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0) : -1;
-  if (fd < 0) return FileState::Unreadable;
-  file_calls.close(fd);
-  return FileState::Readable;
+  if (::stat(target.c_str(), &info) != 0) {
+    if (errno != ENOENT) return {FileState::Unreadable, std::strerror(errno)};
+    // A new file needs a directory that takes one.
+    if (faccessat(AT_FDCWD, directory_of(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+      return {FileState::Absent, std::strerror(errno)};
+    }
+    return {FileState::Absent, ""};
+  }
+  if (S_ISDIR(info.st_mode)) return {FileState::Unreadable, std::strerror(EISDIR)};
+  if (!S_ISREG(info.st_mode)) return {FileState::Unreadable, std::string(kNotRegularFile)};
+  // The opens a read and a save make; neither changes the file.
+  const int reader = file_calls.open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
+  if (reader < 0) return {FileState::Unreadable, std::strerror(errno)};
+  file_calls.close(reader);
+  const int writer = file_calls.open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
+  if (writer < 0) return {FileState::Readable, std::strerror(errno)};
+  file_calls.close(writer);
+  return {FileState::Readable, ""};
 }
 
 FileResult update_file(const std::string& path, const FileEdit& edit) {
@@ -237,7 +254,8 @@ FileResult update_file(const std::string& path, const FileEdit& edit) {
     struct stat old {};
     if (exists) {
       if (fstat(existing.fd, &old) != 0) return file_failure(errno);
-      if (!S_ISREG(old.st_mode)) return file_failure(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+      if (S_ISDIR(old.st_mode)) return file_failure(EISDIR);
+      if (!S_ISREG(old.st_mode)) return {false, EINVAL, std::string(kNotRegularFile)};
       if (const int error = read_all(existing.fd, content); error != 0) return file_failure(error);
     }
 

@@ -162,6 +162,8 @@ fi
 chmod 555 "$dir"
 start "$dir" 80 25 "$runas"
 check "read-only: screen shown" wait_for "ESC=Quit"
+check "read-only: notice says why saving cannot work" \
+  contains "$(line 6)" "No zorvikqm.ini yet, and it cannot be created: Permission denied"
 keys Up Enter y
 check "read-only: failure reported" wait_for "Could not save zorvikqm.ini: Permission denied"
 keys x

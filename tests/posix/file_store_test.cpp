@@ -73,7 +73,9 @@ TEST(IniFile, DirectoryOrFifoOfThatNameReadsAsAbsentAndIsNotReplaced) {
   const std::string fifo = dir.file("fifo.ini");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(read_config_value(fifo, "CONFIG", "k", "d"), "d");  // must not block
-  EXPECT_FALSE(write_config_value(fifo, "CONFIG", "k", "1").ok);
+  const WriteResult f = write_config_value(fifo, "CONFIG", "k", "1");
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, kNotRegularFile);
   EXPECT_EQ(entry_count(dir.path()), 2u);
 }
 
