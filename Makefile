@@ -14,7 +14,7 @@ asan: DEPS_GROUPS = build test
 fuzz: DEPS_GROUPS = build fuzz
 package: DEPS_GROUPS = build package
 
-.PHONY: all deps build run test asan fuzz bench install uninstall package clean
+.PHONY: all deps build run test golden asan fuzz bench install uninstall package clean
 
 all: build
 
@@ -30,6 +30,11 @@ run: build
 
 test: build
 	ctest --preset default -j $(JOBS)
+
+# Rewrites tests/golden/ from the screens as they are now; for an intended
+# change of a screen (review the diff before committing it).
+golden: build
+	ZQ_UPDATE_GOLDEN=1 ./build/tests/golden_screens_test
 
 asan: deps
 	cmake --preset asan >/dev/null

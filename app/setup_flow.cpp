@@ -11,6 +11,9 @@ namespace {
 
 enum class State { MainMenu, Display, Sound, Dip, QuitPrompt, SavePrompt, SaveFailed, QuitEnd, SaveEnd };
 
+// The notice line leaves the last two columns of the row blank.
+constexpr std::size_t kNoticeWidth = 78;
+
 constexpr bool is_end(State s) { return s == State::QuitEnd || s == State::SaveEnd; }
 
 const OptionScreen* option_screen_of(State s) {
@@ -86,16 +89,34 @@ State state_key(Io io, AppState& app, State state) {
 
 }  // namespace
 
-std::string config_notice(const std::string& path) {
-  switch (probe_file(path)) {
+std::string notice_for(const FileProbe& probe) {
+  std::string_view lead;
+  switch (probe.state) {
     case FileState::Absent:
-      return "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+      if (probe.reason.empty()) return "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+      lead = "  No zorvikqm.ini yet, and it cannot be created: ";
+      break;
+    case FileState::Readable:
+      if (probe.reason.empty()) return "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it.";
+      lead = "  Settings read, but zorvikqm.ini cannot be saved: ";
+      break;
     case FileState::Unreadable:
-      return "  zorvikqm.ini cannot be read: these are the defaults. Save & Exit will fail.";
-    case FileState::Readable: break;
+      lead = "  Cannot read or save zorvikqm.ini: ";
+      break;
   }
-  return "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it.";
+  std::string notice = std::string(lead) + probe.reason;
+  if (notice.size() <= kNoticeWidth) return notice;
+  // Cut after the last word that fits with the "...", or mid-word when even
+  // the first one does not.
+  constexpr std::string_view kMore = "...";
+  std::size_t end = kNoticeWidth - kMore.size();
+  const std::size_t space = notice.rfind(' ', end);
+  if (space != std::string::npos && space > lead.size()) end = space;
+  notice.resize(end);
+  return notice + std::string(kMore);
 }
+
+std::string config_notice(const std::string& path) { return notice_for(probe_file(path)); }
 
 SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
   ConsoleScreen screen;

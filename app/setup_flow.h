@@ -8,6 +8,7 @@
 
 #include "app/settings.h"
 #include "runtime/console_device.h"
+#include "runtime/file_store.h"
 #include "runtime/keyboard.h"
 
 namespace zq {
@@ -39,7 +40,11 @@ enum class SetupEnd {
 // at `config_path`. `state` is left as the run ended, for the caller to see.
 SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& state);
 
-// The one-line notice for the frame: whether the file was found.
+// The one-line notice for the frame: whether the file was found, and whether
+// a save can work, with the system's reason when it cannot. At most 78
+// characters; a long reason is cut after a word, with "...".
 std::string config_notice(const std::string& path);
+// The same for a probe already made.
+std::string notice_for(const FileProbe& probe);
 
 }  // namespace zq

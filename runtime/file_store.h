@@ -27,18 +27,32 @@ std::string file_in_current_directory(std::string_view name);
 // file, or cannot be read. Never waits on a FIFO or device.
 std::optional<std::string> read_whole_file(const std::string& path);
 
-// What start-up can tell about the file before reading it.
+// What start-up can tell about the file before reading it, and whether a
+// save could work: the file writable or, for a new file, its directory.
 enum class FileState { Absent, Readable, Unreadable };
-FileState probe_file(const std::string& path);
+struct FileProbe {
+  FileState state = FileState::Absent;
+  // The system's reason why a save cannot work, empty when it can. For an
+  // Unreadable file, why it cannot be read (a save fails for it too).
+  std::string reason;
+};
+FileProbe probe_file(const std::string& path);
+
+// The reason given for a file of that name that is neither a regular file
+// nor a directory (a FIFO, a device).
+inline constexpr std::string_view kNotRegularFile = "Not a regular file";
 
 // The edit of an update: given the current content (empty when the file does
 // not exist yet), the new content, or nullopt to leave the file as it is.
 using FileEdit = std::function<std::optional<std::string>(std::string_view content, bool exists)>;
 
 // Reads the file and replaces it with what `edit` makes of it, keeping its
-// mode and, where allowed, its owner. Symbolic links are followed. A file that
-// exists but cannot be read or written, or is not a regular file, is left
-// alone and the update fails.
+// mode and owner. Symbolic links are followed. A file with hard links, in a
+// directory that refuses new files, or whose owner a new file could not keep
+// is rewritten in place instead (the old content put back on a failure). A
+// file that exists but cannot be read or written, or is not a regular file,
+// is left alone and the update fails. Temporary files of saves that were
+// killed midway are removed.
 FileResult update_file(const std::string& path, const FileEdit& edit);
 
 // The failure for a system error code, with its reason text.

@@ -81,7 +81,7 @@ TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
   const Case cases[] = {
       {Setup::None, "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it."},
       {Setup::File, "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it."},
-      {Setup::Directory, "  zorvikqm.ini cannot be read: these are the defaults. Save & Exit will fail."},
+      {Setup::Directory, "  Cannot read or save zorvikqm.ini: Is a directory"},
   };
   for (const Case& c : cases) {
     SetupRun run;

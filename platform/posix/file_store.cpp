@@ -1,6 +1,10 @@
+// Saves go through file_calls (file_calls.h) rather than the system calls
+// themselves, so that tests can make each of them fail in turn.
 #include "runtime/file_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,10 +14,22 @@
 #include <cstring>
 #include <new>
 
+#include "platform/posix/file_calls.h"
+
 namespace zq {
+
+FileCalls file_calls = {
+    [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
+    ::pwrite, ::fsync, ::ftruncate, ::fchmod, ::fchown, ::rename, ::close, ::unlink,
+};
+
 namespace {
 
 constexpr int kMaxLinkDepth = 40;
+
+// Temporary files are named .zq-save-<writer's pid>-<number>.tmp.
+constexpr std::string_view kTempPrefix = ".zq-save-";
+constexpr std::string_view kTempSuffix = ".tmp";
 
 // Whole file from `fd`; 0 or the errno.
 int read_all(int fd, std::string& out) {
@@ -38,7 +54,7 @@ int read_all(int fd, std::string& out) {
 // Writes all of `data` at `offset`; 0 or the errno.
 int write_all(int fd, std::string_view data, off_t offset) {
   while (!data.empty()) {
-    const ssize_t n = pwrite(fd, data.data(), data.size(), offset);
+    const ssize_t n = file_calls.pwrite(fd, data.data(), data.size(), offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -84,48 +100,85 @@ int create_temporary(const std::string& target, mode_t mode, std::string& temp_p
   for (int attempt = 0; attempt < 100; ++attempt) {
     const auto stamp = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
-    temp_path = join_path(dir, ".zq-save-" + std::to_string(getpid()) + "-" +
+    temp_path = join_path(dir, std::string(kTempPrefix) + std::to_string(getpid()) + "-" +
                                    std::to_string(counter++) + "-" +
-                                   std::to_string(stamp % 1000000007ULL) + ".tmp");
-    const int fd = open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+                                   std::to_string(stamp % 1000000007ULL) + std::string(kTempSuffix));
+    const int fd = file_calls.open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
 }
 
-// Writes the data to the temporary file, flushes it and renames it over the
-// target; 0 or the errno. The target is untouched on any failure.
-int finish_temporary(int fd, const std::string& temp_path, const std::string& target,
-                     std::string_view data, const struct stat* old) {
-  int error = write_all(fd, data, 0);
-  if (error == 0 && old != nullptr) {
-    // Keeping the owner needs privileges we may lack; the mode must be kept.
-    if (fchown(fd, old->st_uid, old->st_gid) != 0) {
-      // Not allowed for an ordinary user unless it is already theirs.
-    }
-    if (fchmod(fd, old->st_mode & 07777) != 0) error = errno;
+// The pid in a temporary file's name; 0 for any other name.
+pid_t writer_of(std::string_view name) {
+  if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return 0;
+  name.remove_prefix(kTempPrefix.size());
+  long long pid = 0;
+  std::size_t digits = 0;
+  while (digits < name.size() && digits < 10 && name[digits] >= '0' && name[digits] <= '9') {
+    pid = pid * 10 + (name[digits++] - '0');
   }
-  if (error == 0 && fsync(fd) != 0) error = errno;
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temp_path.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) unlink(temp_path.c_str());
+  if (digits == 0 || digits >= name.size() || name[digits] != '-' || pid > 0x7FFFFFFF) return 0;
+  return static_cast<pid_t>(pid);
+}
+
+// A save killed midway (kill -9, a power cut) cannot remove its temporary
+// file, so each save removes those in its directory whose writer is gone.
+// A writer that still runs, or belongs to another user (EPERM), is left be.
+void remove_stale_temporaries(const std::string& dir) {
+  DIR* listing = opendir(dir.c_str());
+  if (listing == nullptr) return;
+  while (const dirent* entry = readdir(listing)) {
+    const pid_t writer = writer_of(entry->d_name);
+    if (writer > 0 && kill(writer, 0) != 0 && errno == ESRCH) {
+      file_calls.unlink(join_path(dir, entry->d_name).c_str());
+    }
+  }
+  closedir(listing);
+}
+
+// The old file's owner could not be given to its replacement.
+constexpr int kOwnerNotKept = -1;
+
+// Writes the data to a new temporary file, flushes it and renames it over
+// the target; 0, the errno, or kOwnerNotKept. The target is untouched and
+// the temporary file gone on any failure.
+int replace_by_rename(const std::string& target, std::string_view data, const struct stat* old) {
+  std::string temp_path;
+  const int fd = create_temporary(target, old != nullptr ? 0600 : 0666, temp_path);
+  if (fd < 0) return errno;
+  int error = 0;
+  if (old != nullptr) {
+    // Only root may give a file away; anyone else gets kOwnerNotKept for a
+    // file that is not their own, and the caller rewrites it in place.
+    if (file_calls.fchown(fd, old->st_uid, old->st_gid) != 0) error = kOwnerNotKept;
+    if (error == 0 && file_calls.fchmod(fd, old->st_mode & 07777) != 0) error = errno;
+  }
+  if (error == 0) error = write_all(fd, data, 0);
+  if (error == 0 && file_calls.fsync(fd) != 0) error = errno;
+  if (file_calls.close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && file_calls.rename(temp_path.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) file_calls.unlink(temp_path.c_str());
   return error;
 }
 
-// Last resort when the directory refuses new files: rewrite the open file.
-int rewrite_in_place(int fd, std::string_view data) {
-  if (const int error = write_all(fd, data, 0); error != 0) return error;
-  if (ftruncate(fd, static_cast<off_t>(data.size())) != 0) return errno;
-  if (fsync(fd) != 0) return errno;
-  return 0;
+// Rewrites the open file with `data`; 0 or the errno. Not crash-safe, so used
+// only where a replacement cannot be made. On a failure the old content is
+// put back, so the file is whole: old or new, never a mix.
+int rewrite_in_place(int fd, std::string_view old, std::string_view data) {
+  int error = write_all(fd, data, 0);
+  if (error == 0 && file_calls.ftruncate(fd, static_cast<off_t>(data.size())) != 0) error = errno;
+  if (error == 0 && file_calls.fsync(fd) != 0) error = errno;
+  if (error != 0 && write_all(fd, old, 0) == 0) file_calls.ftruncate(fd, static_cast<off_t>(old.size()));
+  return error;
 }
 
 // Closes a descriptor when it goes out of scope.
 struct FileCloser {
   int fd = -1;
   ~FileCloser() {
-    if (fd >= 0) close(fd);
+    if (fd >= 0) file_calls.close(fd);
   }
 };
 
@@ -151,7 +204,7 @@ std::string file_in_current_directory(std::string_view name) {
 
 std::optional<std::string> read_whole_file(const std::string& path) {
   // O_NONBLOCK so that a FIFO of that name cannot stall the read.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int fd = file_calls.open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
   if (fd < 0) return std::nullopt;
   FileCloser closer{fd};
   struct stat st {};
@@ -160,13 +213,30 @@ std::optional<std::string> read_whole_file(const std::string& path) {
   return content;
 }
 
-FileState probe_file(const std::string& path) {
+FileProbe probe_file(const std::string& path) {
+  std::string target;
+  if (const int error = resolve_links(path, target); error != 0) {
+    return {FileState::Unreadable, std::strerror(error)};
+  }
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) return FileState::Absent;
-  const int fd = S_ISREG(info.st_mode) ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-  if (fd < 0) return FileState::Unreadable;
-  ::close(fd);
-  return FileState::Readable;
+  if (::stat(target.c_str(), &info) != 0) {
+    if (errno != ENOENT) return {FileState::Unreadable, std::strerror(errno)};
+    // A new file needs a directory that takes one.
+    if (faccessat(AT_FDCWD, directory_of(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+      return {FileState::Absent, std::strerror(errno)};
+    }
+    return {FileState::Absent, ""};
+  }
+  if (S_ISDIR(info.st_mode)) return {FileState::Unreadable, std::strerror(EISDIR)};
+  if (!S_ISREG(info.st_mode)) return {FileState::Unreadable, std::string(kNotRegularFile)};
+  // The opens a read and a save make; neither changes the file.
+  const int reader = file_calls.open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
+  if (reader < 0) return {FileState::Unreadable, std::strerror(errno)};
+  file_calls.close(reader);
+  const int writer = file_calls.open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
+  if (writer < 0) return {FileState::Readable, std::strerror(errno)};
+  file_calls.close(writer);
+  return {FileState::Readable, ""};
 }
 
 FileResult update_file(const std::string& path, const FileEdit& edit) {
@@ -176,7 +246,7 @@ FileResult update_file(const std::string& path, const FileEdit& edit) {
 
     // Opened for writing even though the new content goes to a temporary
     // file: a file we may not write (or read) is never replaced.
-    FileCloser existing{open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+    FileCloser existing{file_calls.open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0)};
     if (existing.fd < 0 && errno != ENOENT) return file_failure(errno);
     const bool exists = existing.fd >= 0;
 
@@ -184,21 +254,25 @@ FileResult update_file(const std::string& path, const FileEdit& edit) {
     struct stat old {};
     if (exists) {
       if (fstat(existing.fd, &old) != 0) return file_failure(errno);
-      if (!S_ISREG(old.st_mode)) return file_failure(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+      if (S_ISDIR(old.st_mode)) return file_failure(EISDIR);
+      if (!S_ISREG(old.st_mode)) return {false, EINVAL, std::string(kNotRegularFile)};
       if (const int error = read_all(existing.fd, content); error != 0) return file_failure(error);
     }
 
     const std::optional<std::string> updated = edit(content, exists);
     if (!updated) return {};
 
-    std::string temp_path;
-    const int temp = create_temporary(target, exists ? 0600 : 0666, temp_path);
-    if (temp < 0) {
-      const int temp_error = errno;
-      if (!exists) return file_failure(temp_error);
-      return outcome(rewrite_in_place(existing.fd, *updated));
+    // A file with other names (hard links) is rewritten in place, so that
+    // every name shows the new settings; a rename would split them.
+    if (exists && old.st_nlink > 1) return outcome(rewrite_in_place(existing.fd, content, *updated));
+    remove_stale_temporaries(directory_of(target));
+    int error = replace_by_rename(target, *updated, exists ? &old : nullptr);
+    // A directory that refuses new files, or an owner that cannot be kept:
+    // the file itself can still be rewritten.
+    if (exists && (error == EACCES || error == EPERM || error == kOwnerNotKept)) {
+      error = rewrite_in_place(existing.fd, content, *updated);
     }
-    return outcome(finish_temporary(temp, temp_path, target, *updated, exists ? &old : nullptr));
+    return outcome(error);
   } catch (const std::bad_alloc&) {
     return file_failure(ENOMEM);
   }

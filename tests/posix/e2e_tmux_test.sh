@@ -162,6 +162,8 @@ fi
 chmod 555 "$dir"
 start "$dir" 80 25 "$runas"
 check "read-only: screen shown" wait_for "ESC=Quit"
+check "read-only: notice says why saving cannot work" \
+  contains "$(line 6)" "No zorvikqm.ini yet, and it cannot be created: Permission denied"
 keys Up Enter y
 check "read-only: failure reported" wait_for "Could not save zorvikqm.ini: Permission denied"
 keys x
@@ -178,6 +180,8 @@ err=$("$program" </dev/null 2>&1 >/dev/null)
 code=$?
 check "no terminal: exit code 1" test "$code" = 1
 check "no terminal: one line" test "$(printf '%s\n' "$err" | wc -l)" = 1
+# An empty stderr also counts as one line above.
+check "no terminal: says why" contains "$err" "zorvikqm-setup: "
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -1,0 +1,164 @@
+// Every screen as a person sees it at 80x25, text and colour of each cell and
+// the cursor, compared with the files in tests/golden/. After an intended
+// change of a screen, `make golden` rewrites them (ZQ_UPDATE_GOLDEN=1).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/option_screens.h"
+#include "app/prompts.h"
+#include "app/screens.h"
+#include "app_harness.h"
+
+namespace zq {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One letter per colour pair the screens use; '?' for any other.
+constexpr struct {
+  std::uint16_t attr;
+  char letter;
+} kColourLetters[] = {{31, 'F'}, {15, 'S'}, {111, 'B'}, {30, 'N'}, {79, 'H'}};
+constexpr const char* kLegend =
+    "# colours: F frame (white on blue), S shadow (white on black), B banner (white on brown),"
+    " N entry (yellow on blue), H selected (white on red), ? other";
+
+char letter_of(std::uint16_t attr) {
+  for (const auto& c : kColourLetters) {
+    if (c.attr == attr) return c.letter;
+  }
+  return '?';
+}
+
+// The legend, 25 rows of text, 25 rows of colour letters (each row ends in
+// '|', so no line ends in blanks), and the cursor.
+std::string picture(const MemoryConsole& console) {
+  std::string out = std::string(kLegend) + "\n";
+  for (std::uint16_t row = 0; row < console.height(); ++row) {
+    for (std::uint16_t column = 0; column < console.width(); ++column) {
+      const unsigned char ch = console.cell(column, row).ch;
+      out += ch >= 0x20 && ch < 0x7F ? static_cast<char>(ch) : '?';
+    }
+    out += "|\n";
+  }
+  for (std::uint16_t row = 0; row < console.height(); ++row) {
+    for (std::uint16_t column = 0; column < console.width(); ++column) {
+      out += letter_of(console.cell(column, row).attr);
+    }
+    out += "|\n";
+  }
+  const CellPos cursor = console.cursor();
+  out += "cursor " + std::to_string(cursor.column) + "," + std::to_string(cursor.row) +
+         (console.cursor_visible() ? " shown\n" : " hidden\n");
+  return out;
+}
+
+const std::string kNotice = "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+
+struct GoldenScreen {
+  std::string name;
+  std::function<void(Io)> draw;
+};
+
+// The main menu with each entry selected; each option screen once per row,
+// row i selected and every option at value i (wrapped into its range), so
+// every value of every option shows; the prompts and the error box.
+std::vector<GoldenScreen> all_screens() {
+  std::vector<GoldenScreen> screens;
+  for (std::int32_t entry = 0; entry < kMenuEntries; ++entry) {
+    screens.push_back({"main_menu_" + std::to_string(entry), [entry](Io io) {
+                         draw_frame(io, kNotice);
+                         draw_main_menu(io, entry, kMenuColumn);
+                       }});
+  }
+  const struct {
+    const char* name;
+    const OptionScreen* screen;
+  } option_screens[] = {{"display", &kDisplayScreen}, {"sound", &kSoundScreen}, {"dip", &kDipScreen}};
+  for (const auto& s : option_screens) {
+    std::size_t pictures = s.screen->rows.size();
+    for (const OptionRow& row : s.screen->rows) pictures = std::max(pictures, row.lines.size());
+    for (std::size_t i = 0; i < pictures; ++i) {
+      const OptionScreen* screen = s.screen;
+      screens.push_back({std::string(s.name) + "_" + std::to_string(i), [screen, i](Io io) {
+                           SetupSettings settings;
+                           for (const OptionRow& row : screen->rows) {
+                             settings.*row.option = static_cast<std::int32_t>(i % row.lines.size());
+                           }
+                           draw_frame(io, kNotice);
+                           draw_option_screen(io, *screen, static_cast<std::int32_t>(i % screen->rows.size()),
+                                              settings);
+                         }});
+    }
+  }
+  screens.push_back({"quit_prompt", [](Io io) { draw_prompt(io, kNotice, kQuitPrompt); }});
+  screens.push_back({"save_prompt", [](Io io) { draw_prompt(io, kNotice, kSavePrompt); }});
+  screens.push_back({"save_failed", [](Io io) { draw_save_error(io, kNotice, "Permission denied"); }});
+  return screens;
+}
+
+std::string read_text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The first line where the two differ, both versions, for the failure message.
+std::string first_difference(const std::string& got, const std::string& want) {
+  std::istringstream a(got), b(want);
+  std::string line_a, line_b;
+  for (int line = 1;; ++line) {
+    const bool more_a = static_cast<bool>(std::getline(a, line_a));
+    const bool more_b = static_cast<bool>(std::getline(b, line_b));
+    if (!more_a && !more_b) return "same";
+    if (line_a != line_b || more_a != more_b) {
+      return "line " + std::to_string(line) + ":\n  got  " + line_a + "\n  want " + line_b;
+    }
+  }
+}
+
+TEST(GoldenScreens, EveryScreenMatchesItsFile) {
+  const fs::path dir = ZQ_GOLDEN_DIR;
+  const bool update = std::getenv("ZQ_UPDATE_GOLDEN") != nullptr;
+  if (update) {
+    fs::create_directories(dir);
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().extension() == ".txt") fs::remove(entry.path());
+    }
+  }
+  std::set<std::string> expected;
+  for (const GoldenScreen& screen : all_screens()) {
+    MemoryConsole console;
+    ConsoleScreen s;
+    test::ScriptedKeys keys;
+    open_console(s, console);
+    screen.draw(Io{s, keys});
+    const std::string got = picture(console);
+    const fs::path file = dir / (screen.name + ".txt");
+    expected.insert(file.filename().string());
+    if (update) {
+      std::ofstream(file, std::ios::binary) << got;
+      continue;
+    }
+    const std::string want = read_text(file);
+    EXPECT_TRUE(got == want) << file.string() << " differs (make golden updates it after an intended change), "
+                             << first_difference(got, want);
+  }
+  // A file no screen produces is stale.
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    EXPECT_TRUE(expected.count(entry.path().filename().string()) == 1) << entry.path().string();
+  }
+}
+
+}  // namespace
+}  // namespace zq
