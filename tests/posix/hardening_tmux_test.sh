@@ -77,6 +77,34 @@ wait_state() {
   done
   return 1
 }
+# wait_colours NAME ROW TEXT: up to 5 s for TEXT (with its colour codes) on ROW.
+wait_colours() {
+  for _ in $(seq 50); do
+    [[ "$(row_colours "$1" "$2")" == *"$3"* ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# wait_queued NAME COUNT: up to 5 s for COUNT bytes to wait in the pane's tty input.
+wait_queued() {
+  local tty
+  tty=$(pane "$1" '#{pane_tty}')
+  for _ in $(seq 50); do
+    [[ "$(python3 -c 'import fcntl, os, struct, sys, termios
+fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+print(struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"\0" * 4))[0])' "$tty")" -ge "$2" ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# wait_typed NAME TEXT: up to 5 s for TEXT to reach the shell after the program.
+wait_typed() {
+  for _ in $(seq 50); do
+    grep -qF -- "$2" "$work/$1.typed" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
 ended_with() {
   if wait_for "$1" "exit=$2"; then ok "$1: ended with exit code $2"; else not_ok "$1: no exit=$2: $(screen_of "$1" | grep exit=)"; fi
 }
@@ -103,8 +131,9 @@ tm send-keys -t paste q
 ended_with paste 0
 check_modes_back paste
 tm paste-buffer -p -b clip -t paste
+tm send-keys -t paste -l "end"
 tm send-keys -t paste Enter
-sleep 0.3
+wait_typed paste "end" || not_ok "paste: the shell read nothing"
 expect_lacks "paste: bracketed paste off after the end" "$(cat "$work/paste.typed")" "^[[200~"
 
 echo "# Ctrl+L repaints"
@@ -139,21 +168,21 @@ pid=$(pid_of flush)
 kill -STOP "$pid"
 wait_state "$pid" T || not_ok "flush: the demo did not stop"
 tm send-keys -t flush "echo typed at the program" Enter
-sleep 0.3
+wait_queued flush 26 || not_ok "flush: typed text never reached the terminal"
 kill -TERM "$pid"
 kill -CONT "$pid"
 ended_with flush 143
 check_modes_back flush
 tm send-keys -t flush "after" Enter
-for _ in $(seq 30); do grep -q after "$work/flush.typed" 2>/dev/null && break; sleep 0.1; done
+wait_typed flush "after" || not_ok "flush: the shell read nothing"
 expect_eq "flush: only what was typed afterwards reached the shell" "$(cat "$work/flush.typed")" "after"
 
 echo "# fatal signals restore the terminal"
 # A sanitizer build catches faults itself; here the program's own handler is under test.
-export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0
+asan_options=${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0
 for case in ABRT:134 SEGV:139 BUS:135 FPE:136; do
   sig=${case%%:*}
-  start "sig$sig" 80 25 tmux-256color "$demo"
+  start "sig$sig" 80 25 tmux-256color env "ASAN_OPTIONS=$asan_options" "$demo"
   wait_for "sig$sig" "Display" >/dev/null || not_ok "sig$sig: demo never appeared"
   kill "-$sig" "$(pid_of "sig$sig")"
   ended_with "sig$sig" "${case#*:}"
@@ -211,14 +240,14 @@ echo "# the program: pastes, Alt+Y, 80x23, a save under a file-size limit"
 start prog_paste 80 25 tmux-256color "$program"
 wait_for prog_paste "ESC=Quit" || not_ok "prog_paste: menu never appeared"
 tm send-keys -t prog_paste Up
-sleep 0.2
 tm set-buffer -b cmd $'\ry\recho pasted command ran\r'
 tm paste-buffer -p -b cmd -t prog_paste
-sleep 0.5
+tm send-keys -t prog_paste Down  # read after the paste: once it acts, the paste was read too
+wait_colours prog_paste 10 $'\e[41m    Display' || not_ok "program paste: Down after the paste not acted on"
 expect_lacks "program paste: no save prompt, still running" "$(screen_of prog_paste)" "exit="
 expect_has "program paste: still on the menu" "$(screen_of prog_paste)" "Save &  Exit"
-tm send-keys -t prog_paste M-y
-sleep 0.5
+tm send-keys -t prog_paste M-y Up
+wait_colours prog_paste 18 $'\e[41m  Save &  Exit' || not_ok "program Alt+Y: Up after it not acted on"
 expect_lacks "program Alt+Y: no quit prompt answered" "$(screen_of prog_paste)" "exit="
 expect_lacks "program Alt+Y: no quit prompt opened" "$(screen_of prog_paste)" "(Y/N)"
 tm send-keys -t prog_paste Escape
@@ -227,7 +256,7 @@ tm send-keys -t prog_paste y
 ended_with prog_paste 0
 [[ -e "$work/prog_paste/zorvikqm.ini" ]] && not_ok "program paste: a file was saved" || ok "program paste: nothing saved"
 tm send-keys -t prog_paste "after" Enter
-sleep 0.3
+wait_typed prog_paste "after" || not_ok "program paste: the shell read nothing"
 expect_eq "program paste: nothing of the paste reached the shell" "$(cat "$work/prog_paste.typed")" "after"
 
 start prog_short 80 23 tmux-256color "$program"
