@@ -25,6 +25,28 @@ const char* capability(const char* name) {
   return value == nullptr || value == reinterpret_cast<char*>(-1) ? nullptr : value;
 }
 
+// A terminfo string as bytes to write directly: its $<..> padding is a delay
+// that only tputs knows how to make, and would otherwise show as text.
+std::string without_padding(const char* cap) {
+  std::string bytes;
+  for (const char* p = cap; *p != '\0'; ++p) {
+    if (p[0] == '$' && p[1] == '<') {
+      const char* end = std::strchr(p, '>');
+      if (end != nullptr) {
+        p = end;
+        continue;
+      }
+    }
+    bytes.push_back(*p);
+  }
+  return bytes;
+}
+
+std::string capability_bytes(const char* name) {
+  const char* cap = capability(name);
+  return cap == nullptr ? std::string() : without_padding(cap);
+}
+
 bool starts_with_any(std::string_view text, std::initializer_list<std::string_view> prefixes) {
   return std::any_of(prefixes.begin(), prefixes.end(), [&](std::string_view p) { return text.substr(0, p.size()) == p; });
 }
@@ -73,28 +95,6 @@ bool Terminal::usable(std::string& why) {
     return false;
   }
   return true;
-}
-
-// A terminfo string as bytes to write directly: its $<..> padding is a delay
-// that only tputs knows how to make, and would otherwise show as text.
-std::string without_padding(const char* cap) {
-  std::string bytes;
-  for (const char* p = cap; *p != '\0'; ++p) {
-    if (p[0] == '$' && p[1] == '<') {
-      const char* end = std::strchr(p, '>');
-      if (end != nullptr) {
-        p = end;
-        continue;
-      }
-    }
-    bytes.push_back(*p);
-  }
-  return bytes;
-}
-
-std::string capability_bytes(const char* name) {
-  const char* cap = capability(name);
-  return cap == nullptr ? std::string() : without_padding(cap);
 }
 
 // What every way out writes: bracketed paste off, cursor shown, colours
