@@ -1,6 +1,7 @@
 #include "runtime/key_decoder.h"
 
 #include <array>
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -12,6 +13,8 @@ namespace {
 
 constexpr unsigned char kEsc = 0x1B;
 constexpr unsigned char kExtended = 0;  // extended keys carry no character
+constexpr int kPasteStartNumber = 200;  // ESC [ 200 ~ opens a bracketed paste
+constexpr std::string_view kPasteEnd = "\x1b[201~";
 
 struct CharRow {
   const char* chars;  // every character the key types, shifted or not
@@ -136,16 +139,31 @@ DecodedKey decode_csi(std::string_view input, std::chrono::milliseconds idle) {
   const std::string_view params = input.substr(2, i - 2);
   if (final != '~') return {i + 1, lookup_final(kCsiFinals, final)};
   int number = 0;
-  std::from_chars(params.data(), params.data() + params.size(), number);
+  const auto parsed = std::from_chars(params.data(), params.data() + params.size(), number);
+  if (number == kPasteStartNumber && parsed.ptr == params.data() + params.size()) return {i + 1, {}, true};
   for (const TildeRow& row : kTildeKeys) {
     if (row.number == number) return {i + 1, key_text(kExtended, row.scan)};
   }
   return {i + 1, {}};
 }
 
-}  // namespace
+// Inside a paste: every byte up to and including the end marker is dropped.
+// A tail that may be the start of the end marker waits for the rest, but not
+// past kPasteTimeout, so a paste whose end never comes cannot eat the keys.
+DecodedKey skip_paste(std::string_view input, std::chrono::milliseconds idle) {
+  if (const std::size_t end = input.find(kPasteEnd); end != std::string_view::npos) {
+    return {end + kPasteEnd.size(), {}, false};
+  }
+  std::size_t tail = std::min(input.size(), kPasteEnd.size() - 1);
+  while (tail > 0 && !kPasteEnd.starts_with(input.substr(input.size() - tail))) --tail;
+  if (tail < input.size()) return {input.size() - tail, {}, true};
+  if (idle < kPasteTimeout) return {};
+  return {input.size(), {}, false};
+}
 
-DecodedKey decode_key(std::string_view input, std::chrono::milliseconds idle) {
+// One key without the Alt rule: Esc followed by a byte that starts no
+// sequence is the Esc key alone.
+DecodedKey decode_plain(std::string_view input, std::chrono::milliseconds idle) {
   if (input.empty()) return {};
   const auto first = static_cast<unsigned char>(input[0]);
   if (first >= 0x80) return {1, {}};  // no single-byte key; dropped
@@ -161,8 +179,23 @@ DecodedKey decode_key(std::string_view input, std::chrono::milliseconds idle) {
     if (!is_final(input[2])) return {2, {}};
     return {3, lookup_final(kSs3Finals, input[2])};
   }
-  // ESC then anything else: the Esc key, and the next byte is a key of its own.
   return {1, key_text(kEsc, kScanEsc)};
+}
+
+}  // namespace
+
+DecodedKey decode_key(std::string_view input, std::chrono::milliseconds idle, bool in_paste) {
+  if (in_paste) return skip_paste(input, idle);
+  // Esc with another key close behind is how terminals send Alt+key: one key
+  // press, the key itself, never Esc and then the key (Alt+Y would otherwise
+  // open the quit prompt and answer it). ESC [ and ESC O start sequences.
+  if (input.size() >= 2 && static_cast<unsigned char>(input[0]) == kEsc && input[1] != '[' && input[1] != 'O') {
+    DecodedKey key = decode_plain(input.substr(1), idle);
+    if (key.consumed == 0) return {};
+    key.consumed += 1;
+    return key;
+  }
+  return decode_plain(input, idle);
 }
 
 }  // namespace zq

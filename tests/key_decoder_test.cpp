@@ -17,15 +17,19 @@ std::string K(unsigned char character, unsigned char scan) { return key_text(cha
 struct Decoded {
   std::vector<std::string> keys;  // key_texts in order, dropped bytes left out
   std::size_t pending = 0;        // bytes left waiting for more input
+  bool in_paste = false;          // a paste still open after the last byte
 };
 
-// Decodes keys off the front of `input` until it is used up or waits.
-Decoded decode_all(std::string_view input, milliseconds idle) {
+// Decodes keys off the front of `input` until it is used up or waits,
+// carrying the paste state from key to key as the terminal's reader does.
+Decoded decode_all(std::string_view input, milliseconds idle, bool in_paste = false) {
   Decoded out;
+  out.in_paste = in_paste;
   while (!input.empty()) {
-    const DecodedKey d = decode_key(input, idle);
+    const DecodedKey d = decode_key(input, idle, out.in_paste);
     if (d.consumed == 0) break;
     if (!d.key_text.empty()) out.keys.push_back(d.key_text);
+    out.in_paste = d.in_paste;
     input.remove_prefix(d.consumed);
   }
   out.pending = input.size();
@@ -60,8 +64,21 @@ const KeyCase kCases[] = {
     {"lone_esc_waits", "\x1b", 0, {}, 1},
     {"lone_esc_waits_just_below_delay", "\x1b", 24, {}, 1},
     {"lone_esc_after_delay", "\x1b", 25, {kEscKey}, 0},
-    {"esc_then_letter_in_one_read", "\x1by", 0, {kEscKey, K('y', 21)}, 0},
-    {"esc_esc_then_wait", "\x1b\x1b", 0, {kEscKey}, 1},
+    {"alt_y_is_one_key_y", "\x1by", 0, {K('y', 21)}, 0},
+    {"alt_y_decided_after_the_delay_too", "\x1by", 30, {K('y', 21)}, 0},
+    {"alt_enter_is_enter", "\x1b\r", 0, {kEnter}, 0},
+    {"alt_up_as_esc_then_sequence", "\x1b\x1b[A", 0, {kUp}, 0},
+    {"alt_high_byte_dropped_whole", "\x1b\xc3x", 0, {K('x', 45)}, 0},
+    {"alt_letters_in_a_row", "\x1by\x1bn", 0, {K('y', 21), K('n', 49)}, 0},
+    {"esc_esc_waits_for_more", "\x1b\x1b", 0, {}, 2},
+    {"esc_esc_after_delay_is_one_esc", "\x1b\x1b", 25, {kEscKey}, 0},
+    {"esc_esc_esc_is_alt_esc_then_waits", "\x1b\x1b\x1b", 0, {kEscKey}, 1},
+    {"paste_is_no_keys", "\x1b[200~\r\ry\rrm -rf x\r\x1b[201~", 0, {}, 0},
+    {"paste_between_keys", "\x1b[B\x1b[200~y\r\x1b[A\x1b[201~\r", 0, {kDown, kEnter}, 0},
+    {"paste_end_marker_alone_dropped", "\x1b[201~n", 0, {K('n', 49)}, 0},
+    {"paste_end_cut_off_waits", "\x1b[200~yy\x1b[20", 0, {}, 4},
+    {"paste_end_cut_off_waits_beyond_esc_delay", "\x1b[200~yy\x1b[20", 499, {}, 4},
+    {"paste_end_cut_off_dropped_after_timeout", "\x1b[200~yy\x1b[20", 500, {}, 0},
     {"letters_for_prompts", "yYnN", 0, {K('y', 21), K('Y', 21), K('n', 49), K('N', 49)}, 0},
     {"digits_and_punctuation", "1!0-=[;'`,./ ", 0,
      {K('1', 2), K('!', 2), K('0', 11), K('-', 12), K('=', 13), K('[', 26), K(';', 39), K('\'', 40),
@@ -96,6 +113,43 @@ TEST_P(DecodeKey, MapsTerminalBytesToKeyTexts) {
 
 INSTANTIATE_TEST_SUITE_P(Table, DecodeKey, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+
+TEST(DecodeKey, PasteStateCarriesAcrossReads) {
+  const Decoded first = decode_all("\x1b[200~y\r", milliseconds(0));
+  EXPECT_TRUE(first.keys.empty());
+  EXPECT_EQ(first.pending, 0u);
+  EXPECT_TRUE(first.in_paste);
+  const Decoded rest = decode_all("n\r\x1b[201~y", milliseconds(0), true);
+  EXPECT_EQ(rest.keys, std::vector<std::string>{K('y', 21)});
+  EXPECT_FALSE(rest.in_paste);
+  // A paste whose end never came lets keys through once it has been silent.
+  const Decoded unended = decode_all("\x1b[20", milliseconds(500), true);
+  EXPECT_EQ(unended.pending, 0u);
+  EXPECT_FALSE(unended.in_paste);
+}
+
+// Bytes arriving in two reads within the Esc delay make the same keys as in
+// one read, wherever the cut falls.
+TEST(DecodeKey, CutAnywhereGivesTheSameKeys) {
+  const std::string inputs[] = {
+      "\x1by\x1b[B\r",
+      "\x1b[200~\ry\r\x1b[201~\x1bn\x1b\x1b[A",
+      "a\x1b[200~\x1b[20\x1b[201~b",
+      "\x1bOA\x1b[[B\x1b[2~\x1b\x1b\x1bq",
+  };
+  for (const std::string& input : inputs) {
+    const Decoded whole = decode_all(input, milliseconds(0));
+    for (std::size_t cut = 0; cut <= input.size(); ++cut) {
+      const Decoded head = decode_all(input.substr(0, cut), milliseconds(0));
+      const std::string rest = input.substr(cut - head.pending);
+      const Decoded tail = decode_all(rest, milliseconds(0), head.in_paste);
+      std::vector<std::string> keys = head.keys;
+      keys.insert(keys.end(), tail.keys.begin(), tail.keys.end());
+      EXPECT_EQ(keys, whole.keys) << "cut at " << cut << " of " << testing::PrintToString(input);
+      EXPECT_EQ(tail.pending, whole.pending) << "cut at " << cut;
+    }
+  }
+}
 
 TEST(DecodeKey, SequenceSplitAcrossReadsCompletesAsOneKey) {
   std::string input = "\x1b";

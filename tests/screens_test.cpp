@@ -9,6 +9,7 @@
 #include "app/screens.h"
 #include "app_harness.h"
 #include "runtime/console_screen.h"
+#include "runtime/console_view.h"
 
 namespace zq {
 namespace {
@@ -387,6 +388,31 @@ TEST(Prompts, LongSaveErrorStaysOnTheScreen) {
     EXPECT_EQ(s.attr(79, row), kFrameAttr) << row;
   }
   EXPECT_EQ(s.text(12, 0, 80).find("xxx"), 33u);
+}
+
+// A short terminal leaves out the spared rows; every screen must leave them
+// blank in the frame's colours, or something would go missing there.
+TEST(ShortView, SparedRowsAreBlankOnEveryScreen) {
+  const std::string notice(80, 'n');  // a notice as long as the row
+  SetupSettings settings;
+  const std::vector<std::function<void(Io)>> screens = {
+      [&](Io io) { draw_frame(io, notice); draw_main_menu(io, kEntrySave, kMenuColumn); },
+      [&](Io io) { draw_frame(io, notice); draw_option_screen(io, kDisplayScreen, 0, settings); },
+      [&](Io io) { draw_frame(io, notice); draw_option_screen(io, kSoundScreen, 0, settings); },
+      [&](Io io) { draw_frame(io, notice); draw_option_screen(io, kDipScreen, 0, settings); },
+      [&](Io io) { draw_prompt(io, notice, kQuitPrompt); },
+      [&](Io io) { draw_prompt(io, notice, kSavePrompt); },
+      [&](Io io) { draw_save_error(io, notice, std::string(300, 'x')); },
+  };
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    Screen s;
+    screens[i](s.io());
+    for (const int row : kSparedRows) {
+      const auto r = static_cast<std::uint16_t>(row);
+      EXPECT_EQ(s.text(r, 0, 80), std::string(80, ' ')) << "screen " << i << ", row " << row;
+      EXPECT_EQ(s.attr(0, r, 80), kFrameAttr) << "screen " << i << ", row " << row;
+    }
+  }
 }
 
 }  // namespace

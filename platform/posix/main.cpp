@@ -1,5 +1,6 @@
 // zorvikqm-setup: edits the game's options in zorvikqm.ini in the current
 // directory. Command-line arguments are ignored.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -35,6 +36,9 @@ int run_on_terminal() {
 }  // namespace
 
 int main() {
+  // A save past the file-size limit (ulimit -f) must fail with "File too
+  // large" and leave the old file, not kill the program halfway through.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::string why;
   if (!zq::Terminal::usable(why)) {
     say(why);

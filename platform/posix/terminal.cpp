@@ -2,12 +2,14 @@
 
 #include <sys/ioctl.h>
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
-#include <unistd.h>
+#include <vector>
 
 #include "platform/posix/tty_session.h"
 #include "runtime/console_screen.h"
@@ -21,6 +23,28 @@ namespace {
 const char* capability(const char* name) {
   char* value = tigetstr(const_cast<char*>(name));
   return value == nullptr || value == reinterpret_cast<char*>(-1) ? nullptr : value;
+}
+
+// A terminfo string as bytes to write directly: its $<..> padding is a delay
+// that only tputs knows how to make, and would otherwise show as text.
+std::string without_padding(const char* cap) {
+  std::string bytes;
+  for (const char* p = cap; *p != '\0'; ++p) {
+    if (p[0] == '$' && p[1] == '<') {
+      const char* end = std::strchr(p, '>');
+      if (end != nullptr) {
+        p = end;
+        continue;
+      }
+    }
+    bytes.push_back(*p);
+  }
+  return bytes;
+}
+
+std::string capability_bytes(const char* name) {
+  const char* cap = capability(name);
+  return cap == nullptr ? std::string() : without_padding(cap);
 }
 
 bool starts_with_any(std::string_view text, std::initializer_list<std::string_view> prefixes) {
@@ -73,15 +97,24 @@ bool Terminal::usable(std::string& why) {
   return true;
 }
 
-// What every way out writes: cursor shown, colours reset, alternate screen
-// left, title popped.
+// What every way out writes: bracketed paste off, cursor shown, colours
+// reset, title popped, and the alternate screen left; a terminal without one
+// is cleared instead, so the program's screen does not stay behind the shell.
 std::string Terminal::Impl::restore_bytes() const {
   std::string bytes = "\x18";  // CAN: ends any escape sequence cut off by a signal
-  for (const char* name : {"cnorm", "sgr0", "rmcup"}) {
-    if (const char* cap = capability(name)) bytes += cap;
-  }
+  bytes += paste_off;
+  bytes += capability_bytes("cnorm");
+  bytes += capability_bytes("sgr0");
   if (xterm_title) bytes += "\x1b[23;0t";  // pop the title pushed at open
+  const std::string rmcup = capability_bytes("rmcup");
+  bytes += rmcup.empty() ? capability_bytes("clear") : rmcup;
   return bytes;
+}
+
+void Terminal::Impl::enter_screen(bool push_title) {
+  tty_write(capability_bytes("smcup"));
+  if (push_title && xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
+  tty_write(paste_on);
 }
 
 bool Terminal::Impl::create(ScreenGeometry& geometry) {
@@ -111,6 +144,14 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   endwin();
   const char* term = std::getenv("TERM");
   xterm_title = has_xterm_title(term ? term : "");
+  // Pasted text arrives marked, so that it is never taken for keys; terminfo
+  // names the marks where it knows them, the xterm family has them anyway.
+  paste_on = capability_bytes("BE");
+  paste_off = capability_bytes("BD");
+  if ((paste_on.empty() || paste_off.empty()) && xterm_title) {
+    paste_on = "\x1b[?2004h";
+    paste_off = "\x1b[?2004l";
+  }
   tty_arm(restore_bytes());
 
   // Our key reader owns standard input; without this ncurses would cut a
@@ -125,17 +166,19 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
     colours = COLORS;
   }
   if (capability("tsl") != nullptr && capability("fsl") != nullptr && tigetflag(const_cast<char*>("hs")) > 0) {
-    title_start = capability("tsl");
-    title_end = capability("fsl");
+    title_start = capability_bytes("tsl");
+    title_end = capability_bytes("fsl");
   } else if (xterm_title) {
     title_start = "\x1b]2;";
     title_end = "\x07";
   }
+  // ncurses enters the alternate screen itself, at the first update.
   if (xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
+  tty_write(paste_on);
 
-  const auto width = static_cast<std::uint16_t>(std::clamp(COLS, kLayoutColumns, kMaxBufferSide));
-  const auto height = static_cast<std::uint16_t>(std::clamp(LINES, kLayoutRows, kMaxBufferSide));
-  model = MemoryConsole(width, height);
+  // The program's screen is 80x25 whatever the terminal's size; the view
+  // places it on the terminal.
+  model = MemoryConsole(kLayoutColumns, kLayoutRows);
   model.create(geometry);
   attr_known.fill(false);
   next_pair = 1;
@@ -186,21 +229,21 @@ chtype Terminal::Impl::attribute(std::uint16_t attr) {
   return look;
 }
 
-// Acts on what the signal handlers noted: a return from Ctrl+Z, a resize.
+// Acts on what the signal handlers noted: a continue after a stop, a resize.
 void Terminal::Impl::handle_events() {
   const bool resumed = tty_take_resumed();
   bool resized = tty_take_resized();
   if (!resumed && !resized) return;
   tty_drain_wake();
   if (resumed) {
-    // Back from Ctrl+Z: our tty modes, the alternate screen, a full repaint.
+    // Continued after a stop, by Ctrl+Z and fg or by a signal from outside:
+    // whoever had the terminal meanwhile may have changed its modes and
+    // written on it. Our modes and screen again, and a full repaint.
     reset_prog_mode();
-    if (const char* smcup = capability("smcup")) tty_write(smcup);
-    if (xterm_title) tty_write("\x1b[22;0t");
-    tty_rearm();
+    enter_screen(tty_rearm());
     applied_cursor = -1;
     title_dirty = !title.empty();
-    clearok(curscr, TRUE);
+    repaint();
     resized = true;  // the size may have changed while stopped
   }
   if (resized) {
@@ -212,28 +255,38 @@ void Terminal::Impl::handle_events() {
   }
 }
 
+void Terminal::Impl::repaint() {
+  clearok(curscr, TRUE);
+  dirty = full_redraw = true;
+}
+
 void Terminal::Impl::draw_view() {
-  if (too_small()) {
+  view = place_view(COLS, LINES);
+  if (!view.fits) {
+    // In the terminal's own colours: this is a request, not the program.
+    wbkgdset(stdscr, ' ');
     werase(stdscr);
-    char request[96];
-    std::snprintf(request, sizeof request, "Please enlarge the terminal to at least %dx%d (now %dx%d).",
-                  kLayoutColumns, kMinViewRows, COLS, LINES);
-    mvwaddnstr(stdscr, 0, 0, request, COLS);
+    const std::vector<std::string> request = enlarge_request(COLS, LINES);
+    for (std::size_t i = 0; i < request.size(); ++i) {
+      mvwaddnstr(stdscr, static_cast<int>(i), 0, request[i].c_str(), COLS);
+    }
     return;
   }
-  // A 24-row terminal drops the buffer's top row, which the layout leaves empty.
-  view_top = LINES < kLayoutRows ? kLayoutRows - LINES : 0;
-  const int shown_rows = std::min<int>(LINES, model.height() - view_top);
-  const int shown_columns = std::min<int>(COLS, model.width());
-  std::array<chtype, kMaxBufferSide> line{};
-  for (int r = 0; r < shown_rows; ++r) {
-    for (int c = 0; c < shown_columns; ++c) {
-      const Cell cell = model.cell(static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(r + view_top));
+  if (full_redraw) {
+    // What a larger terminal shows around the layout: the frame's blue.
+    wbkgdset(stdscr, ' ' | attribute(kSurroundAttribute));
+    werase(stdscr);
+  }
+  std::array<chtype, kLayoutColumns> line{};
+  for (int v = 0; v < view.rows_shown; ++v) {
+    const auto row = static_cast<std::uint16_t>(layout_row_at(view, v));
+    for (int c = 0; c < kLayoutColumns; ++c) {
+      const Cell cell = model.cell(static_cast<std::uint16_t>(c), row);
       // A byte that is not printable ASCII could act as a control sequence.
       const chtype ch = cell.ch >= 0x20 && cell.ch < 0x7F ? cell.ch : '?';
       line[static_cast<std::size_t>(c)] = ch | attribute(cell.attr);
     }
-    mvwaddchnstr(stdscr, r, 0, line.data(), shown_columns);
+    mvwaddchnstr(stdscr, view.top + v, view.left, line.data(), kLayoutColumns);
   }
 }
 
@@ -242,7 +295,6 @@ void Terminal::Impl::present() {
   if (!active) return;
   handle_events();
   if (!dirty && !title_dirty) return;
-  if (full_redraw) werase(stdscr);
   draw_view();
   if (title_dirty && !title_start.empty()) {
     // Written directly: putp would queue it in stdio, behind later output.
@@ -252,10 +304,10 @@ void Terminal::Impl::present() {
 
   int want_cursor = 0;
   const CellPos cursor = model.cursor();
-  const int cursor_row = cursor.row - view_top;
-  if (!too_small() && model.cursor_visible() && cursor_row >= 0 && cursor_row < LINES && cursor.column < COLS) {
+  const int cursor_row = view_row_of(view, cursor.row);
+  if (view.fits && model.cursor_visible() && cursor_row >= 0 && cursor.column < kLayoutColumns) {
     want_cursor = model.cursor_size() >= 50 ? 2 : 1;
-    wmove(stdscr, cursor_row, cursor.column);
+    wmove(stdscr, view.top + cursor_row, view.left + cursor.column);
   }
   if (want_cursor != applied_cursor) {
     if (curs_set(want_cursor) == ERR && want_cursor == 2) curs_set(1);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/posix/terminal.h"
+#include "runtime/console_view.h"
 #include "runtime/memory_console.h"
 
 // Last: term.h defines every capability name as a macro.
@@ -20,14 +21,6 @@ namespace zq {
 
 using Clock = std::chrono::steady_clock;
 
-// The layout's size; the buffer is never smaller.
-inline constexpr int kLayoutColumns = 80;
-inline constexpr int kLayoutRows = 25;
-// Rows 1 to 24 hold the whole layout, so a 24-row terminal still shows it.
-inline constexpr int kMinViewRows = 24;
-// print_text's cursor arithmetic is 16-bit and exact only up to this size.
-inline constexpr int kMaxBufferSide = 255;
-
 struct Terminal::Impl {
   std::string error;
   SCREEN* screen = nullptr;
@@ -37,12 +30,13 @@ struct Terminal::Impl {
   // What the terminal shows and what it needs.
   bool dirty = false;
   bool full_redraw = false;
-  int view_top = 0;
+  ViewPlacement view;
   int applied_cursor = -1;  // last curs_set value sent, -1 unknown
   std::string title;
   bool title_dirty = false;
   bool xterm_title = false;
   std::string title_start, title_end;
+  std::string paste_on, paste_off;  // bracketed paste, where the terminal has it
   int colours = 0;
   short next_pair = 1;
   std::array<chtype, 256> attr_cache{};
@@ -50,19 +44,25 @@ struct Terminal::Impl {
 
   // Key bytes read but not yet decoded.
   std::string input;
+  bool in_paste = false;  // inside a bracketed paste, whose bytes are dropped
   Clock::time_point last_input{};
   bool ended = false;
 
   bool create(ScreenGeometry& geometry);
   void release();
   std::string restore_bytes() const;
+  // Takes the terminal (again): alternate screen, bracketed paste, and the
+  // shell's title pushed when `push_title`.
+  void enter_screen(bool push_title);
   chtype attribute(std::uint16_t attr);
   void handle_events();
   void present();
+  // The next present() redraws every cell, whatever the terminal shows now.
+  void repaint();
   void draw_view();
   void read_input();
   // Too small for the layout: the view shows a request to enlarge instead.
-  static bool too_small() { return COLS < kLayoutColumns || LINES < kMinViewRows; }
+  static bool too_small() { return !place_view(COLS, LINES).fits; }
   std::chrono::milliseconds idle() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_input);
   }

@@ -19,6 +19,7 @@ namespace zq {
 namespace {
 
 constexpr std::size_t kMaxPendingInput = 1024;
+constexpr char kCtrlL = 0x0C;
 
 }  // namespace
 
@@ -28,6 +29,8 @@ void Terminal::Impl::read_input() {
     char bytes[256];
     const ssize_t n = ::read(STDIN_FILENO, bytes, sizeof bytes);
     if (n > 0) {
+      // A paste silent this long lost its end marker; what comes now is typed.
+      if (in_paste && input.empty() && idle() >= kPasteTimeout) in_paste = false;
       input.append(bytes, static_cast<std::size_t>(n));
       last_input = Clock::now();
       continue;
@@ -48,9 +51,16 @@ std::string Terminal::poll_key() {
     return {};
   }
   if (t.input.empty()) return {};
-  const DecodedKey key = decode_key(t.input, t.idle());
+  const DecodedKey key = decode_key(t.input, t.idle(), t.in_paste);
   if (key.consumed == 0) return {};
   t.input.erase(0, key.consumed);
+  t.in_paste = key.in_paste;
+  if (!key.key_text.empty() && key.key_text[0] == kCtrlL) {
+    // Ctrl+L repaints everything, undoing what another program wrote over
+    // the screen; it is the terminal's key, not the program's.
+    t.repaint();
+    return {};
+  }
   return key.key_text;
 }
 
@@ -60,9 +70,10 @@ bool Terminal::wait_for_input() {
   t.present();
   int timeout_ms = -1;
   if (!t.input.empty()) {
-    if (decode_key(t.input, t.idle()).consumed != 0) return true;
-    // Part of an escape sequence: wait at most until a lone Esc is decided.
-    timeout_ms = static_cast<int>(std::max<std::int64_t>(0, (kEscDelay - t.idle()).count())) + 1;
+    if (decode_key(t.input, t.idle(), t.in_paste).consumed != 0) return true;
+    // Part of an escape sequence: wait at most until the decoder decides it.
+    const auto deadline = decode_deadline(t.in_paste);
+    timeout_ms = static_cast<int>(std::max<std::int64_t>(0, (deadline - t.idle()).count())) + 1;
   }
   pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {tty_wake_fd(), POLLIN, 0}};
   const int ready = ::poll(fds, 2, timeout_ms);

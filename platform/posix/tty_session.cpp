@@ -29,7 +29,11 @@ volatile sig_atomic_t g_resized = 0;
 volatile sig_atomic_t g_resumed = 0;
 std::terminate_handler g_previous_terminate = nullptr;
 
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGWINCH};
+constexpr int kHandledSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGTSTP, SIGCONT,
+                                   SIGWINCH, SIGABRT, SIGSEGV, SIGBUS,  SIGFPE};
+
+// A fault or an abort still ends the program, but with the terminal restored.
+bool is_fault(int sig) { return sig == SIGABRT || sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE; }
 struct sigaction g_original_actions[std::size(kHandledSignals)] = {};
 
 void write_all(int fd, const char* bytes, std::size_t length) {
@@ -48,8 +52,9 @@ void wake_main_loop() {
   errno = saved_errno;
 }
 
-// SIGINT, SIGTERM, SIGHUP, SIGQUIT: restore, then die of the same signal the
-// default way (installed with SA_RESETHAND | SA_NODEFER, so raise ends us here).
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT and the faults: restore, then die of the
+// same signal the default way (installed with SA_RESETHAND | SA_NODEFER, so
+// raise ends us here).
 void on_fatal_signal(int signal_number) {
   tty_restore();
   ::raise(signal_number);
@@ -57,7 +62,6 @@ void on_fatal_signal(int signal_number) {
 
 // Ctrl+Z: hand the terminal back while stopped, take it again after `fg`.
 void on_stop_signal(int) {
-  const bool was_armed = g_armed.load();
   tty_restore();
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
@@ -70,10 +74,14 @@ void on_stop_signal(int) {
   // Pending while this handler runs; unblocking it stops the process here.
   ::sigprocmask(SIG_UNBLOCK, &stop_set, nullptr);
   ::sigaction(SIGTSTP, &ours, nullptr);
-  if (was_armed) {
-    g_resumed = 1;
-    wake_main_loop();
-  }
+  // Continued: on_continue_signal has run and the main loop takes over.
+}
+
+// Continued after any stop, Ctrl+Z or a SIGSTOP from outside (kill, a
+// debugger): the main loop puts our modes back and repaints.
+void on_continue_signal(int) {
+  g_resumed = 1;
+  wake_main_loop();
 }
 
 void on_resize_signal(int) {
@@ -92,10 +100,17 @@ void install_handlers() {
     const int sig = kHandledSignals[i];
     // A signal the shell told us to ignore (nohup, no job control) stays ignored.
     if (g_original_actions[i].sa_handler == SIG_IGN && sig != SIGWINCH) continue;
+    // A fault someone else handles already (a sanitizer) is left to them.
+    const bool default_action =
+        (g_original_actions[i].sa_flags & SA_SIGINFO) == 0 && g_original_actions[i].sa_handler == SIG_DFL;
+    if (is_fault(sig) && !default_action) continue;
     struct sigaction action {};
     sigemptyset(&action.sa_mask);
     if (sig == SIGTSTP) {
       action.sa_handler = on_stop_signal;
+    } else if (sig == SIGCONT) {
+      action.sa_handler = on_continue_signal;
+      action.sa_flags = SA_RESTART;
     } else if (sig == SIGWINCH) {
       action.sa_handler = on_resize_signal;
       action.sa_flags = SA_RESTART;
@@ -150,14 +165,16 @@ void tty_arm(std::string_view restore_bytes) {
   }
 }
 
-// Puts the terminal back as the shell had it: cursor shown, colours reset,
-// alternate screen left, title popped, tty modes restored. Only
-// async-signal-safe calls, so it serves atexit and the signal handlers.
+// Puts the terminal back as the shell had it: the restore bytes written,
+// tty modes restored, and input not yet read thrown away, so that nothing
+// typed or pasted at the program reaches the shell. Only async-signal-safe
+// calls, so it serves atexit and the signal handlers.
 void tty_restore() noexcept {
   if (!g_armed.exchange(false)) return;
   const int saved_errno = errno;
   write_all(g_tty_fd, g_restore_bytes, g_restore_length);
   ::tcsetattr(g_tty_fd, TCSADRAIN, &g_shell_termios);
+  ::tcflush(STDIN_FILENO, TCIFLUSH);
   errno = saved_errno;
 }
 
@@ -169,7 +186,7 @@ void tty_end() {
   close_wake_pipe();
 }
 
-void tty_rearm() { g_armed = true; }
+bool tty_rearm() { return !g_armed.exchange(true); }
 
 bool tty_take_resumed() {
   if (g_resumed == 0) return false;

@@ -1,6 +1,7 @@
 // The terminal's tty side: the shell's modes saved and put back, the signals
-// that concern a full-screen program (Ctrl+C, hang-up, Ctrl+Z, resize), and
-// one idempotent restore that every way out runs, signal handlers included.
+// that concern a full-screen program (Ctrl+C, hang-up, Ctrl+Z, continue,
+// resize, faults), and one idempotent restore that every way out runs,
+// signal handlers included.
 // Process-wide: one session at a time.
 #pragma once
 
@@ -20,8 +21,10 @@ void tty_restore() noexcept;
 // Restores, puts back the shell's signal actions and closes the wake pipe.
 void tty_end();
 
-// Back from Ctrl+Z: the terminal is ours again and needs restoring on exit.
-void tty_rearm();
+// Continued after a stop: the terminal is ours again and needs restoring on
+// exit. True when it had been handed back (Ctrl+Z), false after a stop from
+// outside, which left it as it was.
+bool tty_rearm();
 // What the handlers noted since the last call; each call clears its flag.
 bool tty_take_resumed();
 bool tty_take_resized();

@@ -166,7 +166,7 @@ expect_eq "80x24: cursor on the selected entry" "$(pane short '#{cursor_x},#{cur
 
 echo "# too small, then enlarged"
 tm resize-window -t short -x 70 -y 20
-if wait_for short "Please enlarge the terminal to at least 80x24"; then ok "small: enlarge request"; else not_ok "small: no request"; fi
+if wait_for short "Please enlarge the terminal to at least 80x23"; then ok "small: enlarge request"; else not_ok "small: no request"; fi
 expect_eq "small: nothing else on the screen" "$(screen_of short | grep -c 'Display')" 0
 tm send-keys -t short Down
 sleep 1  # time to read the key while still too small

@@ -1,0 +1,67 @@
+#include "runtime/console_view.h"
+
+#include <algorithm>
+#include <sstream>
+#include <utility>
+
+namespace zq {
+namespace {
+
+int rows_left_out(const ViewPlacement& placement) { return kLayoutRows - placement.rows_shown; }
+
+}  // namespace
+
+ViewPlacement place_view(int columns, int rows) {
+  if (columns < kLayoutColumns || rows < kMinViewRows) return {};
+  ViewPlacement placement;
+  placement.fits = true;
+  placement.rows_shown = std::min(rows, kLayoutRows);
+  placement.left = (columns - kLayoutColumns) / 2;
+  placement.top = (rows - placement.rows_shown) / 2;
+  return placement;
+}
+
+int view_row_of(const ViewPlacement& placement, int layout_row) {
+  if (!placement.fits || layout_row < 0 || layout_row >= kLayoutRows) return -1;
+  int above = 0;  // spared rows left out above this one
+  for (int i = 0; i < rows_left_out(placement); ++i) {
+    if (kSparedRows[i] == layout_row) return -1;
+    if (kSparedRows[i] < layout_row) ++above;
+  }
+  return layout_row - above;
+}
+
+int layout_row_at(const ViewPlacement& placement, int view_row) {
+  for (int row = 0; row < kLayoutRows; ++row) {
+    if (view_row_of(placement, row) == view_row) return row;
+  }
+  return -1;
+}
+
+std::vector<std::string> enlarge_request(int columns, int rows) {
+  std::ostringstream text;
+  text << "Please enlarge the terminal to at least " << kLayoutColumns << "x" << kMinViewRows << " (now "
+       << columns << "x" << rows << "). Ctrl+C leaves the program.";
+  std::vector<std::string> lines;
+  if (columns <= 0 || rows <= 0) return lines;
+  const auto width = static_cast<std::size_t>(columns);
+  std::istringstream words(text.str());
+  std::string word;
+  std::string line;
+  while (words >> word) {
+    // A word wider than the terminal is cut into pieces that fit.
+    while (word.size() > width) {
+      if (!line.empty()) lines.push_back(std::exchange(line, {}));
+      lines.push_back(word.substr(0, width));
+      word.erase(0, width);
+    }
+    if (word.empty()) continue;
+    if (!line.empty() && line.size() + 1 + word.size() > width) lines.push_back(std::exchange(line, {}));
+    line += (line.empty() ? "" : " ") + word;
+  }
+  if (!line.empty()) lines.push_back(line);
+  if (lines.size() > static_cast<std::size_t>(rows)) lines.resize(static_cast<std::size_t>(rows));
+  return lines;
+}
+
+}  // namespace zq
