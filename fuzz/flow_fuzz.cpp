@@ -210,6 +210,7 @@ class ScriptKeys : public zq::KeySource {
 
   std::string poll_key() override {
     run_.step();
+    check(run_.console.created(), "reading keys with no console");
     while (run_.key_next() && run_.too_small()) run_.took_event();
     if (!run_.key_next()) return {};
     check(snapshot() == run_.before, "the directory changed before a confirmed save");
@@ -222,7 +223,7 @@ class ScriptKeys : public zq::KeySource {
 
   bool wait_for_input() override {
     run_.step();
-    check(run_.console.created(), "waiting for keys with no console");
+    check(run_.console.created(), "waiting for input with no console");
     if (run_.next < run_.events.size() && run_.events[run_.next].key.empty()) {
       run_.columns = run_.events[run_.next].columns;
       run_.rows = run_.events[run_.next].rows;
