@@ -35,8 +35,8 @@
 
 namespace {
 
-// A full redraw is under a hundred device calls; ten times that for one key
-// means the program is looping.
+// The largest redraw, a box over a fresh frame, takes about a hundred device
+// calls; ten times that for one key means the program is looping.
 constexpr std::size_t kMaxStepsPerEvent = 1000;
 // As the terminal: below this size it shows a request to enlarge and drops
 // keys; its buffer is the terminal's size, at least the layout's, at most 255.
@@ -166,7 +166,8 @@ std::vector<Event> parse_script(std::string_view script) {
     if (op < 0x80) {
       events.push_back({std::string(script.substr(0, operands))});
     } else {
-      events.push_back({{}, static_cast<unsigned char>(script[0]) + 1, static_cast<unsigned char>(script[1]) + 1});
+      events.push_back(
+          {{}, static_cast<unsigned char>(script[0]) + 1, static_cast<unsigned char>(script[1]) + 1});
     }
     script.remove_prefix(operands);
   }
@@ -321,7 +322,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Run run;
   run.columns = static_cast<unsigned char>(input[1]) + 1;
   run.rows = static_cast<unsigned char>(input[2]) + 1;
-  const std::size_t length = static_cast<unsigned char>(input[3]) | static_cast<std::size_t>(static_cast<unsigned char>(input[4])) << 8;
+  const std::size_t length = static_cast<unsigned char>(input[3]) |
+                             std::size_t{static_cast<unsigned char>(input[4])} << 8;
   input.remove_prefix(5);
   const std::string_view script = input.substr(0, length);
   input.remove_prefix(script.size());
@@ -329,8 +331,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   set_up(start, input);
   run.before = snapshot();
   // The terminal's buffer, as it makes it from its size at start.
-  run.console = zq::MemoryConsole(static_cast<std::uint16_t>(std::clamp(run.columns, kMinColumns, kMaxBufferSide)),
-                                  static_cast<std::uint16_t>(std::clamp(run.rows, kLayoutRows, kMaxBufferSide)));
+  run.console = zq::MemoryConsole(
+      static_cast<std::uint16_t>(std::clamp(run.columns, kMinColumns, kMaxBufferSide)),
+      static_cast<std::uint16_t>(std::clamp(run.rows, kLayoutRows, kMaxBufferSide)));
 
   CheckedConsole console(run);
   ScriptKeys keys(run);
@@ -357,7 +360,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::vector<Entry> expected = run.before;
       if (start == Start::None) expected.push_back({"zorvikqm.ini", 'f', {}});
       if (start == Start::DanglingLink) expected.push_back({"target.ini", 'f', {}});
-      std::sort(expected.begin(), expected.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+      std::sort(expected.begin(), expected.end(),
+                [](const Entry& a, const Entry& b) { return a.name < b.name; });
       check(after.size() == expected.size(), "files left over from the save");
       for (std::size_t i = 0; i < after.size(); ++i) {
         check(after[i].name == expected[i].name && after[i].kind == expected[i].kind,

@@ -5,6 +5,7 @@
 // consumed in the end, no key_text is longer than two bytes, once input has
 // been idle for the Esc delay something is always decided, and pieces that
 // follow each other within the Esc delay give the keys of the whole string.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -82,29 +83,23 @@ std::vector<std::string> read_keys(const std::vector<Piece>& pieces) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string_view input(reinterpret_cast<const char*>(data), size);
-  if (input.empty()) return 0;
-  std::size_t plans = static_cast<unsigned char>(input[0]);
-  input.remove_prefix(1);
-  std::vector<std::pair<std::size_t, milliseconds>> plan;
-  while (plans-- > 0 && input.size() >= 2) {
-    plan.emplace_back(static_cast<unsigned char>(input[0]), milliseconds(static_cast<unsigned char>(input[1])));
-    input.remove_prefix(2);
-  }
+  if (size == 0) return 0;
+  const std::size_t plans = std::min<std::size_t>(data[0], (size - 1) / 2);
+  const std::string_view bytes(reinterpret_cast<const char*>(data) + 1 + 2 * plans, size - 1 - 2 * plans);
 
   std::vector<Piece> pieces;
-  std::string_view rest = input;
+  std::string_view rest = bytes;
   bool within_delay = true;
-  for (const auto& [length, gap] : plan) {
-    if (rest.empty()) break;
-    pieces.push_back({rest.substr(0, length), gap});
+  for (std::size_t i = 0; i < plans && !rest.empty(); ++i) {
+    const milliseconds gap(data[2 + 2 * i]);
+    pieces.push_back({rest.substr(0, data[1 + 2 * i]), gap});
     rest.remove_prefix(pieces.back().bytes.size());
     within_delay = within_delay && gap < zq::kEscDelay;
   }
   pieces.push_back({rest, milliseconds(0)});
 
   const std::vector<std::string> split_keys = read_keys(pieces);
-  const std::vector<std::string> whole_keys = read_keys({{input, milliseconds(0)}});
+  const std::vector<std::string> whole_keys = read_keys({{bytes, milliseconds(0)}});
   if (within_delay) check(split_keys == whole_keys, "a split within the Esc delay changed the keys");
   return 0;
 }
