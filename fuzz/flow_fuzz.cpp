@@ -6,7 +6,8 @@
 // Input: [start] [columns - 1] [rows - 1] [script length, 2 bytes LE]
 // [script] [file content]. Script bytes: below 0x40 a named key; 0x40-0x5F
 // a one-byte key_text (next byte); 0x60-0x7F a two-byte key_text (next two);
-// 0x80 and up a size change to (next byte + 1) x (next byte + 1).
+// 0x80-0xBF a size change to (next byte + 1) x (next byte + 1); 0xC0 and up
+// terminal bytes, (low six bits + 1) of them.
 //
 // Checks the program's promises: the directory is untouched until a
 // confirmed save; a save reads back as the options shown; every cell the
@@ -30,6 +31,7 @@
 #include "app/prompts.h"
 #include "app/settings.h"
 #include "app/setup_flow.h"
+#include "runtime/key_decoder.h"
 #include "runtime/keyboard.h"
 #include "runtime/memory_console.h"
 
@@ -135,10 +137,12 @@ void set_up(Start start, std::string_view content) {
   }
 }
 
-// One thing the script makes happen: a key press, or (empty key) the
-// terminal changing to columns x rows.
+// One thing the script makes happen: a key press, bytes the terminal sends
+// (decoded as the terminal does), or the terminal changing to columns x rows.
+enum class Kind { Key, Bytes, Resize };
 struct Event {
-  std::string key;
+  Kind kind;
+  std::string text;
   int columns = 0;
   int rows = 0;
 };
@@ -158,18 +162,21 @@ std::vector<Event> parse_script(std::string_view script) {
     const auto op = static_cast<unsigned char>(script[0]);
     script.remove_prefix(1);
     if (op < 0x40) {
-      events.push_back({kNamedKeys[op % std::size(kNamedKeys)]});
+      events.push_back({Kind::Key, kNamedKeys[op % std::size(kNamedKeys)]});
       continue;
     }
-    const std::size_t operands = op < 0x60 ? 1 : 2;
+    const std::size_t operands = op < 0x60 ? 1 : op < 0xC0 ? 2 : (op & 0x3Fu) + 1u;
     if (script.size() < operands) break;
-    if (op < 0x80) {
-      events.push_back({std::string(script.substr(0, operands))});
-    } else {
-      events.push_back(
-          {{}, static_cast<unsigned char>(script[0]) + 1, static_cast<unsigned char>(script[1]) + 1});
-    }
+    const std::string_view operand = script.substr(0, operands);
     script.remove_prefix(operands);
+    if (op < 0x80) {
+      events.push_back({Kind::Key, std::string(operand)});
+    } else if (op < 0xC0) {
+      events.push_back({Kind::Resize, {}, static_cast<unsigned char>(operand[0]) + 1,
+                        static_cast<unsigned char>(operand[1]) + 1});
+    } else {
+      events.push_back({Kind::Bytes, std::string(operand)});
+    }
   }
   return events;
 }
@@ -190,7 +197,9 @@ struct Run {
   std::size_t next = 0;  // the event the program has not seen yet
   int columns = 0;
   int rows = 0;
-  std::size_t steps = 0;  // since the last event
+  std::string pending;  // terminal bytes not yet decoded
+  std::chrono::milliseconds idle{0};  // since the last of them arrived
+  std::size_t steps = 0;  // since the last key or event
   std::vector<Entry> before;
   zq::MemoryConsole console;
   std::string last_key;
@@ -198,17 +207,19 @@ struct Run {
   bool last_key_answered_quit = false;
 
   void step() { check(++steps <= kMaxStepsPerEvent, "too many steps for one key"); }
-  void took_event() {
+  const Event* upcoming() const { return next < events.size() ? &events[next] : nullptr; }
+  bool upcoming_is(Kind kind) const { return upcoming() != nullptr && upcoming()->kind == kind; }
+  void take_event() {
     ++next;
     steps = 0;
   }
   bool too_small() const { return columns < kMinColumns || rows < kMinRows; }
-  bool key_next() const { return next < events.size() && !events[next].key.empty(); }
 };
 
-// The terminal as the script plays it: keys one per poll, keys pressed while
-// the terminal is too small dropped, and a size change waking the loop with
-// no key, as the terminal's resize signal does.
+// The terminal as the script plays it: one key per poll, decoded from the
+// bytes that have arrived or taken as scripted; keys and bytes dropped while
+// the terminal is too small; a size change, and the end of the Esc delay
+// for bytes that wait, waking the loop with no key.
 class ScriptKeys : public zq::KeySource {
  public:
   explicit ScriptKeys(Run& run) : run_(run) {}
@@ -216,31 +227,60 @@ class ScriptKeys : public zq::KeySource {
   std::string poll_key() override {
     run_.step();
     check(run_.console.created(), "reading keys with no console");
-    while (run_.key_next() && run_.too_small()) run_.took_event();
-    if (!run_.key_next()) return {};
-    check(snapshot() == run_.before, "the directory changed before a confirmed save");
-    run_.last_key = run_.events[run_.next].key;
-    run_.last_key_answered_save = is_yes(run_.last_key) && shows(run_.console, zq::kSavePrompt.message);
-    run_.last_key_answered_quit = is_yes(run_.last_key) && shows(run_.console, zq::kQuitPrompt.message);
-    run_.took_event();
-    return run_.last_key;
+    for (;;) {
+      if (run_.too_small()) {
+        run_.pending.clear();
+        while (run_.upcoming_is(Kind::Key) || run_.upcoming_is(Kind::Bytes)) run_.take_event();
+        return {};
+      }
+      if (!run_.pending.empty()) {
+        const zq::DecodedKey d = zq::decode_key(run_.pending, run_.idle);
+        run_.pending.erase(0, d.consumed);
+        if (!d.key_text.empty()) return hand_out(d.key_text);
+        if (d.consumed > 0) continue;  // bytes that make no key
+      }
+      if (run_.upcoming_is(Kind::Bytes)) {
+        // They arrive while earlier bytes wait: within the Esc delay.
+        run_.pending += run_.upcoming()->text;
+        run_.idle = std::chrono::milliseconds(0);
+        run_.take_event();
+        continue;
+      }
+      if (!run_.pending.empty() || !run_.upcoming_is(Kind::Key)) return {};
+      const std::string key = run_.upcoming()->text;
+      run_.take_event();
+      return hand_out(key);
+    }
   }
 
   bool wait_for_input() override {
     run_.step();
     check(run_.console.created(), "waiting for input with no console");
-    if (run_.next < run_.events.size() && run_.events[run_.next].key.empty()) {
-      run_.columns = run_.events[run_.next].columns;
-      run_.rows = run_.events[run_.next].rows;
-      run_.took_event();
+    if (!run_.pending.empty()) {
+      run_.idle = zq::kEscDelay;  // the terminal wakes once a lone Esc is decided
       return true;
     }
-    return run_.next < run_.events.size();
+    if (run_.upcoming_is(Kind::Resize)) {
+      run_.columns = run_.upcoming()->columns;
+      run_.rows = run_.upcoming()->rows;
+      run_.take_event();
+      return true;
+    }
+    return run_.upcoming() != nullptr;
   }
 
   void pause_ms(std::chrono::milliseconds) override { run_.step(); }
 
  private:
+  std::string hand_out(const std::string& key) {
+    check(snapshot() == run_.before, "the directory changed before a confirmed save");
+    run_.last_key = key;
+    run_.last_key_answered_save = is_yes(key) && shows(run_.console, zq::kSavePrompt.message);
+    run_.last_key_answered_quit = is_yes(key) && shows(run_.console, zq::kQuitPrompt.message);
+    run_.steps = 0;
+    return key;
+  }
+
   Run& run_;
 };
 
@@ -345,7 +385,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   switch (end) {
     case zq::SetupEnd::NoConsole: check(false, "no console from a console that opens"); break;
     case zq::SetupEnd::InputEnded:
-      check(run.next == run.events.size(), "ended before the script did");
+      check(run.next == run.events.size() && run.pending.empty(), "ended before the script did");
       check(snapshot() == run.before, "the directory changed without a save");
       break;
     case zq::SetupEnd::Quit:
