@@ -50,9 +50,17 @@ constexpr int kMaxBufferSide = 255;
 std::string g_dir;   // this process's scratch directory
 std::string g_path;  // zorvikqm.ini in it
 
+void remove_scratch_dir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(g_dir, ignored);
+}
+
+// A broken promise ends the process; the input, kept by libFuzzer, rebuilds
+// the directory, so it is not left behind.
 void check(bool ok, const char* what) {
   if (!ok) {
     std::fprintf(stderr, "promise broken: %s\n", what);
+    remove_scratch_dir();
     std::abort();
   }
 }
@@ -348,10 +356,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   check(::mkdtemp(name) != nullptr, "cannot create a scratch directory");
   g_dir = name;
   g_path = g_dir + "/zorvikqm.ini";
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(g_dir, ignored);
-  });
+  std::atexit(remove_scratch_dir);
   return 0;
 }
 
