@@ -1,0 +1,422 @@
+// Fuzz target for the whole program: run_setup on the in-memory console, fed
+// a script of key presses and terminal size changes, with zorvikqm.ini in a
+// scratch directory absent, a file, a directory, a link to a file or a link
+// to a file not there yet.
+//
+// Input: [start] [columns - 1] [rows - 1] [script length, 2 bytes LE]
+// [script] [file content]. Script bytes: below 0x40 a named key; 0x40-0x5F
+// a one-byte key_text (next byte); 0x60-0x7F a two-byte key_text (next two);
+// 0x80-0xBF a size change to (next byte + 1) x (next byte + 1); 0xC0 and up
+// terminal bytes, (low six bits + 1) of them.
+//
+// Checks the program's promises: the directory is untouched until a
+// confirmed save; a save reads back as the options shown; every cell the
+// program writes and every cursor it places lie inside the console's buffer;
+// the run ends only by a quit or save the player confirmed, or when the
+// script ends; and it takes a bounded number of steps per key.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/prompts.h"
+#include "app/settings.h"
+#include "app/setup_flow.h"
+#include "runtime/key_decoder.h"
+#include "runtime/keyboard.h"
+#include "runtime/memory_console.h"
+
+namespace {
+
+// The largest redraw, a box over a fresh frame, takes about a hundred device
+// calls; ten times that for one key means the program is looping.
+constexpr std::size_t kMaxStepsPerEvent = 1000;
+// As the terminal: below this size it shows a request to enlarge and drops
+// keys; its buffer is the terminal's size, at least the layout's, at most 255.
+constexpr int kMinColumns = 80;
+constexpr int kMinRows = 24;
+constexpr int kLayoutRows = 25;
+constexpr int kMaxBufferSide = 255;
+
+std::string g_dir;   // this process's scratch directory
+std::string g_path;  // zorvikqm.ini in it
+
+void remove_scratch_dir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(g_dir, ignored);
+}
+
+// A broken promise ends the process; the input, kept by libFuzzer, rebuilds
+// the directory, so it is not left behind.
+void check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "promise broken: %s\n", what);
+    remove_scratch_dir();
+    std::abort();
+  }
+}
+
+enum class Start { None, File, Directory, Link, DanglingLink };
+constexpr int kStarts = 5;
+
+std::string read_all(const std::string& path) {
+  std::string content;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return content;
+  char buffer[4096];
+  ssize_t n = 0;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  return content;
+}
+
+// Everything in the scratch directory: each entry's name, kind and bytes
+// (a link's target), sorted by name.
+struct Entry {
+  std::string name;
+  char kind;  // 'f' file, 'd' directory, 'l' link, '?' other
+  std::string bytes;
+  bool operator==(const Entry&) const = default;
+};
+
+std::vector<Entry> snapshot() {
+  std::vector<Entry> entries;
+  DIR* dir = ::opendir(g_dir.c_str());
+  check(dir != nullptr, "scratch directory gone");
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string path = g_dir + "/" + name;
+    struct stat info {};
+    ::lstat(path.c_str(), &info);
+    Entry entry{name, '?', {}};
+    if (S_ISREG(info.st_mode)) {
+      entry = {name, 'f', read_all(path)};
+    } else if (S_ISDIR(info.st_mode)) {
+      entry.kind = 'd';
+    } else if (S_ISLNK(info.st_mode)) {
+      char target[256];
+      const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+      entry = {name, 'l', std::string(target, static_cast<std::size_t>(std::max<ssize_t>(n, 0)))};
+    }
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(dir);
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  return entries;
+}
+
+void clear_dir() {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(g_dir, ignored)) {
+    std::filesystem::remove_all(entry.path(), ignored);
+  }
+}
+
+void write_all(const std::string& path, std::string_view content) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  check(fd >= 0, "cannot create the starting file");
+  check(::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()),
+        "cannot write the starting file");
+  ::close(fd);
+}
+
+void set_up(Start start, std::string_view content) {
+  clear_dir();
+  switch (start) {
+    case Start::None: break;
+    case Start::File: write_all(g_path, content); break;
+    case Start::Directory: check(::mkdir(g_path.c_str(), 0700) == 0, "cannot create the directory"); break;
+    case Start::Link:
+      write_all(g_dir + "/target.ini", content);
+      [[fallthrough]];
+    case Start::DanglingLink:
+      check(::symlink("target.ini", g_path.c_str()) == 0, "cannot create the link");
+      break;
+  }
+}
+
+// One thing the script makes happen: a key press, bytes the terminal sends
+// (decoded as the terminal does), or the terminal changing to columns x rows.
+enum class Kind { Key, Bytes, Resize };
+struct Event {
+  Kind kind;
+  std::string text;
+  int columns = 0;
+  int rows = 0;
+};
+
+const std::string kNamedKeys[] = {
+    zq::key_text(255, zq::kScanUp),    zq::key_text(255, zq::kScanDown), zq::key_text(255, zq::kScanLeft),
+    zq::key_text(255, zq::kScanRight), zq::key_text(13, zq::kScanEnter), zq::key_text(27, zq::kScanEsc),
+    zq::key_text('y', 21),             zq::key_text('Y', 21),            zq::key_text('n', 49),
+    zq::key_text('N', 49),             zq::key_text('q', 16),            zq::key_text(' ', 57),
+    zq::key_text(9, 15),               zq::key_text(8, 14),              zq::key_text(255, 59),
+    zq::key_text(255, 71),
+};
+
+std::vector<Event> parse_script(std::string_view script) {
+  std::vector<Event> events;
+  while (!script.empty()) {
+    const auto op = static_cast<unsigned char>(script[0]);
+    script.remove_prefix(1);
+    if (op < 0x40) {
+      events.push_back({Kind::Key, kNamedKeys[op % std::size(kNamedKeys)]});
+      continue;
+    }
+    const std::size_t operands = op < 0x60 ? 1 : op < 0xC0 ? 2 : (op & 0x3Fu) + 1u;
+    if (script.size() < operands) break;
+    const std::string_view operand = script.substr(0, operands);
+    script.remove_prefix(operands);
+    if (op < 0x80) {
+      events.push_back({Kind::Key, std::string(operand)});
+    } else if (op < 0xC0) {
+      events.push_back({Kind::Resize, {}, static_cast<unsigned char>(operand[0]) + 1,
+                        static_cast<unsigned char>(operand[1]) + 1});
+    } else {
+      events.push_back({Kind::Bytes, std::string(operand)});
+    }
+  }
+  return events;
+}
+
+// The text of the prompt's question, wherever in the layout it is.
+bool shows(const zq::MemoryConsole& console, std::string_view message) {
+  for (std::uint16_t row = 0; row < kLayoutRows; ++row) {
+    if (console.row_text(row).find(message) != std::string::npos) return true;
+  }
+  return false;
+}
+
+bool is_yes(std::string_view key) { return !key.empty() && (key[0] == 'y' || key[0] == 'Y'); }
+
+// What the run has done so far, as both doubles see it.
+struct Run {
+  std::vector<Event> events;
+  std::size_t next = 0;  // the event the program has not seen yet
+  int columns = 0;
+  int rows = 0;
+  std::string pending;  // terminal bytes not yet decoded
+  std::chrono::milliseconds idle{0};  // since the last of them arrived
+  std::size_t steps = 0;  // since the last key or event
+  std::vector<Entry> before;
+  zq::MemoryConsole console;
+  std::string last_key;
+  bool last_key_answered_save = false;
+  bool last_key_answered_quit = false;
+
+  void step() { check(++steps <= kMaxStepsPerEvent, "too many steps for one key"); }
+  const Event* upcoming() const { return next < events.size() ? &events[next] : nullptr; }
+  bool upcoming_is(Kind kind) const { return upcoming() != nullptr && upcoming()->kind == kind; }
+  void take_event() {
+    ++next;
+    steps = 0;
+  }
+  bool too_small() const { return columns < kMinColumns || rows < kMinRows; }
+};
+
+// The terminal as the script plays it: one key per poll, decoded from the
+// bytes that have arrived or taken as scripted; keys and bytes dropped while
+// the terminal is too small; a size change, and the end of the Esc delay
+// for bytes that wait, waking the loop with no key.
+class ScriptKeys : public zq::KeySource {
+ public:
+  explicit ScriptKeys(Run& run) : run_(run) {}
+
+  std::string poll_key() override {
+    run_.step();
+    check(run_.console.created(), "reading keys with no console");
+    for (;;) {
+      if (run_.too_small()) {
+        run_.pending.clear();
+        while (run_.upcoming_is(Kind::Key) || run_.upcoming_is(Kind::Bytes)) run_.take_event();
+        return {};
+      }
+      if (!run_.pending.empty()) {
+        const zq::DecodedKey d = zq::decode_key(run_.pending, run_.idle);
+        run_.pending.erase(0, d.consumed);
+        if (!d.key_text.empty()) return hand_out(d.key_text);
+        if (d.consumed > 0) continue;  // bytes that make no key
+      }
+      if (run_.upcoming_is(Kind::Bytes)) {
+        // They arrive while earlier bytes wait: within the Esc delay.
+        run_.pending += run_.upcoming()->text;
+        run_.idle = std::chrono::milliseconds(0);
+        run_.take_event();
+        continue;
+      }
+      if (!run_.pending.empty() || !run_.upcoming_is(Kind::Key)) return {};
+      const std::string key = run_.upcoming()->text;
+      run_.take_event();
+      return hand_out(key);
+    }
+  }
+
+  bool wait_for_input() override {
+    run_.step();
+    check(run_.console.created(), "waiting for input with no console");
+    if (!run_.pending.empty()) {
+      run_.idle = zq::kEscDelay;  // the terminal wakes once a lone Esc is decided
+      return true;
+    }
+    if (run_.upcoming_is(Kind::Resize)) {
+      run_.columns = run_.upcoming()->columns;
+      run_.rows = run_.upcoming()->rows;
+      run_.take_event();
+      return true;
+    }
+    return run_.upcoming() != nullptr;
+  }
+
+  void pause_ms(std::chrono::milliseconds) override { run_.step(); }
+
+ private:
+  std::string hand_out(const std::string& key) {
+    check(snapshot() == run_.before, "the directory changed before a confirmed save");
+    run_.last_key = key;
+    run_.last_key_answered_save = is_yes(key) && shows(run_.console, zq::kSavePrompt.message);
+    run_.last_key_answered_quit = is_yes(key) && shows(run_.console, zq::kQuitPrompt.message);
+    run_.steps = 0;
+    return key;
+  }
+
+  Run& run_;
+};
+
+// The in-memory console, refusing any cell or cursor outside its buffer.
+class CheckedConsole : public zq::ConsoleDevice {
+ public:
+  explicit CheckedConsole(Run& run) : run_(run), console_(run.console) {}
+
+  bool create(zq::ScreenGeometry& geometry) override {
+    run_.step();
+    return console_.create(geometry);
+  }
+  void release() override {
+    run_.step();
+    console_.release();
+  }
+  void set_title(std::string_view title) override {
+    run_.step();
+    console_.set_title(title);
+  }
+  void fill_attribute(std::uint16_t attr, std::uint32_t count, zq::CellPos start) override {
+    check_run(start, count);
+    check(attr < 0x100, "attribute beyond the sixteen colours");
+    console_.fill_attribute(attr, count, start);
+  }
+  void fill_character(unsigned char ch, std::uint32_t count, zq::CellPos start) override {
+    check_run(start, count);
+    console_.fill_character(ch, count, start);
+  }
+  void write_characters(std::string_view bytes, zq::CellPos start) override {
+    check_run(start, bytes.size());
+    console_.write_characters(bytes, start);
+  }
+  void scroll_rect(zq::CellRect, zq::CellPos, zq::Cell) override {
+    // The console scrolls only to make room for text that would run past
+    // its last row; the layout never needs that.
+    check(false, "text ran past the buffer's last row");
+  }
+  bool set_cursor_position(zq::CellPos pos) override {
+    run_.step();
+    check(pos.column < console_.width() && pos.row < console_.height(), "cursor outside the buffer");
+    return console_.set_cursor_position(pos);
+  }
+  bool set_cursor_info(std::uint32_t size, bool visible) override {
+    run_.step();
+    return console_.set_cursor_info(size, visible);
+  }
+
+ private:
+  void check_run(zq::CellPos start, std::size_t count) {
+    run_.step();
+    const std::size_t cells = std::size_t{console_.width()} * console_.height();
+    const std::size_t first = std::size_t{start.row} * console_.width() + start.column;
+    check(start.column < console_.width() && first + count <= cells, "cells outside the buffer");
+  }
+
+  Run& run_;
+  zq::MemoryConsole& console_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char name[] = "/tmp/zq-flow-fuzz-XXXXXX";
+  check(::mkdtemp(name) != nullptr, "cannot create a scratch directory");
+  g_dir = name;
+  g_path = g_dir + "/zorvikqm.ini";
+  std::atexit(remove_scratch_dir);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (input.size() < 5) return 0;
+  const auto start = static_cast<Start>(static_cast<unsigned char>(input[0]) % kStarts);
+  Run run;
+  run.columns = static_cast<unsigned char>(input[1]) + 1;
+  run.rows = static_cast<unsigned char>(input[2]) + 1;
+  const std::size_t length = static_cast<unsigned char>(input[3]) |
+                             std::size_t{static_cast<unsigned char>(input[4])} << 8;
+  input.remove_prefix(5);
+  const std::string_view script = input.substr(0, length);
+  input.remove_prefix(script.size());
+  run.events = parse_script(script);
+  set_up(start, input);
+  run.before = snapshot();
+  // The terminal's buffer, as it makes it from its size at start.
+  run.console = zq::MemoryConsole(
+      static_cast<std::uint16_t>(std::clamp(run.columns, kMinColumns, kMaxBufferSide)),
+      static_cast<std::uint16_t>(std::clamp(run.rows, kLayoutRows, kMaxBufferSide)));
+
+  CheckedConsole console(run);
+  ScriptKeys keys(run);
+  zq::AppState app;
+  app.config_path = g_path;
+  const zq::SetupEnd end = zq::run_setup(console, keys, app);
+
+  check(!run.console.created(), "console left open");
+  switch (end) {
+    case zq::SetupEnd::NoConsole: check(false, "no console from a console that opens"); break;
+    case zq::SetupEnd::InputEnded:
+      check(run.next == run.events.size() && run.pending.empty(), "ended before the script did");
+      check(snapshot() == run.before, "the directory changed without a save");
+      break;
+    case zq::SetupEnd::Quit:
+      check(run.last_key_answered_quit, "quit without Y to the quit question");
+      check(snapshot() == run.before, "the directory changed on a quit");
+      break;
+    case zq::SetupEnd::Saved: {
+      check(run.last_key_answered_save, "saved without Y to the save question");
+      // The same entries as before (a new file where there was none), and
+      // the file reads back as the options the player had.
+      std::vector<Entry> after = snapshot();
+      std::vector<Entry> expected = run.before;
+      if (start == Start::None) expected.push_back({"zorvikqm.ini", 'f', {}});
+      if (start == Start::DanglingLink) expected.push_back({"target.ini", 'f', {}});
+      std::sort(expected.begin(), expected.end(),
+                [](const Entry& a, const Entry& b) { return a.name < b.name; });
+      check(after.size() == expected.size(), "files left over from the save");
+      for (std::size_t i = 0; i < after.size(); ++i) {
+        check(after[i].name == expected[i].name && after[i].kind == expected[i].kind,
+              "the save replaced something else");
+      }
+      zq::SetupSettings read_back;
+      zq::load_settings(read_back, g_path);
+      check(read_back == app.settings, "the saved file does not read back as the options shown");
+      break;
+    }
+  }
+  return 0;
+}
