@@ -207,6 +207,7 @@ struct Run {
   int rows = 0;
   std::string pending;  // terminal bytes not yet decoded
   std::chrono::milliseconds idle{0};  // since the last of them arrived
+  bool in_paste = false;  // the pending bytes are still pasted text
   std::size_t steps = 0;  // since the last key or event
   std::vector<Entry> before;
   zq::MemoryConsole console;
@@ -242,8 +243,9 @@ class ScriptKeys : public zq::KeySource {
         return {};
       }
       if (!run_.pending.empty()) {
-        const zq::DecodedKey d = zq::decode_key(run_.pending, run_.idle);
+        const zq::DecodedKey d = zq::decode_key(run_.pending, run_.idle, run_.in_paste);
         run_.pending.erase(0, d.consumed);
+        run_.in_paste = d.in_paste;
         if (!d.key_text.empty()) return hand_out(d.key_text);
         if (d.consumed > 0) continue;  // bytes that make no key
       }
@@ -265,7 +267,8 @@ class ScriptKeys : public zq::KeySource {
     run_.step();
     check(run_.console.created(), "waiting for input with no console");
     if (!run_.pending.empty()) {
-      run_.idle = zq::kEscDelay;  // the terminal wakes once a lone Esc is decided
+      // The terminal wakes once the decoder's deadline has passed.
+      run_.idle = zq::decode_deadline(run_.in_paste);
       return true;
     }
     if (run_.upcoming_is(Kind::Resize)) {

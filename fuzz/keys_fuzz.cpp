@@ -2,9 +2,10 @@
 // {length, idle gap in ms}, then the bytes the terminal sends; the pieces cut
 // the bytes where the reader would see them arrive, and the remainder comes
 // last. Checks what any sound decoder owes the key loop: every byte is
-// consumed in the end, no key_text is longer than two bytes, once input has
-// been idle for the Esc delay something is always decided, and pieces that
-// follow each other within the Esc delay give the keys of the whole string.
+// consumed in the end, no key_text is longer than two bytes, pasted text
+// makes no key, once input has been idle for the decoder's deadline something
+// is always decided, and pieces that follow each other within the Esc delay
+// give the keys of the whole string.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -35,40 +36,44 @@ struct Piece {
 // The key loop's view: bytes pending and the keys decoded so far.
 struct Reader {
   std::string pending;
+  bool in_paste = false;
   std::vector<std::string> keys;
 
   // Decodes as the key loop does when it looks at the input `idle` after the
   // last byte arrived: keys off the front until the decoder asks to wait.
   void consult(milliseconds idle) {
     while (!pending.empty()) {
-      const zq::DecodedKey d = zq::decode_key(pending, idle);
+      const zq::DecodedKey d = zq::decode_key(pending, idle, in_paste);
       check(d.consumed <= pending.size(), "consumed more than the input");
       check(d.key_text.size() <= 2, "key_text longer than two bytes");
       const auto first = static_cast<unsigned char>(pending[0]);
-      if (first >= 0x20 && first < 0x7F) {
+      if (!in_paste && first >= 0x20 && first < 0x7F) {
         // A printable byte at a key boundary is that character's key.
         check(d.consumed == 1 && !d.key_text.empty() && d.key_text[0] == pending[0],
               "printable byte not its own key");
       }
       if (d.consumed == 0) {
         check(d.key_text.empty(), "a key without consuming a byte");
-        // The loop sleeps at most until the Esc delay has passed and then
-        // asks again; a decoder still waiting then would stall it for good.
-        check(idle < zq::kEscDelay, "still waiting after the Esc delay");
+        // The loop sleeps at most until the decoder's deadline (the Esc
+        // delay, or a paste's timeout) and then asks again; a decoder still
+        // waiting then would stall it for good.
+        check(idle < zq::decode_deadline(in_paste), "still waiting after the deadline");
         return;
       }
-      if (pending == "\x1b" && idle >= zq::kEscDelay) {
+      if (!in_paste && pending == "\x1b" && idle >= zq::kEscDelay) {
         check(d.key_text == zq::key_text(27, zq::kScanEsc), "lone Esc after the delay is not Esc");
       }
+      check(!in_paste || d.key_text.empty(), "a key out of pasted text");
       if (!d.key_text.empty()) keys.push_back(d.key_text);
       pending.erase(0, d.consumed);
+      in_paste = d.in_paste;
     }
   }
 };
 
 // Feeds the pieces as they arrive: looked at when each lands, again when its
 // gap is over (a timeout or any other wake-up), and once input has gone
-// quiet for good: that last look, at the Esc delay, must use up every byte.
+// quiet for good: that last look, past every deadline, must use up every byte.
 std::vector<std::string> read_keys(const std::vector<Piece>& pieces) {
   Reader reader;
   for (const Piece& piece : pieces) {
@@ -76,7 +81,7 @@ std::vector<std::string> read_keys(const std::vector<Piece>& pieces) {
     reader.consult(milliseconds(0));
     reader.consult(piece.gap);
   }
-  reader.consult(zq::kEscDelay);
+  reader.consult(std::max(zq::kEscDelay, zq::kPasteTimeout));
   return reader.keys;
 }
 
