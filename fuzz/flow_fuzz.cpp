@@ -31,6 +31,7 @@
 #include "app/prompts.h"
 #include "app/settings.h"
 #include "app/setup_flow.h"
+#include "runtime/console_view.h"
 #include "runtime/key_decoder.h"
 #include "runtime/keyboard.h"
 #include "runtime/memory_console.h"
@@ -40,12 +41,6 @@ namespace {
 // The largest redraw, a box over a fresh frame, takes about a hundred device
 // calls; ten times that for one key means the program is looping.
 constexpr std::size_t kMaxStepsPerEvent = 1000;
-// As the terminal: below this size it shows a request to enlarge and drops
-// keys; its buffer is the terminal's size, at least the layout's, at most 255.
-constexpr int kMinColumns = 80;
-constexpr int kMinRows = 24;
-constexpr int kLayoutRows = 25;
-constexpr int kMaxBufferSide = 255;
 
 std::string g_dir;   // this process's scratch directory
 std::string g_path;  // zorvikqm.ini in it
@@ -191,7 +186,7 @@ std::vector<Event> parse_script(std::string_view script) {
 
 // The text of the prompt's question, wherever in the layout it is.
 bool shows(const zq::MemoryConsole& console, std::string_view message) {
-  for (std::uint16_t row = 0; row < kLayoutRows; ++row) {
+  for (std::uint16_t row = 0; row < zq::kLayoutRows; ++row) {
     if (console.row_text(row).find(message) != std::string::npos) return true;
   }
   return false;
@@ -215,14 +210,32 @@ struct Run {
   bool last_key_answered_save = false;
   bool last_key_answered_quit = false;
 
-  void step() { check(++steps <= kMaxStepsPerEvent, "too many steps for one key"); }
+  void step() {
+    check(++steps <= kMaxStepsPerEvent, "too many steps for one key");
+    check_view();
+  }
   const Event* upcoming() const { return next < events.size() ? &events[next] : nullptr; }
   bool upcoming_is(Kind kind) const { return upcoming() != nullptr && upcoming()->kind == kind; }
   void take_event() {
     ++next;
     steps = 0;
   }
-  bool too_small() const { return columns < kMinColumns || rows < kMinRows; }
+  // As the terminal: too small for the layout, it shows a request to
+  // enlarge and drops keys.
+  bool too_small() const { return !zq::place_view(columns, rows).fits; }
+  // A terminal shorter than the layout leaves rows out; whatever the program
+  // has drawn, they must be blank, or the player would miss part of a screen.
+  void check_view() const {
+    const zq::ViewPlacement view = zq::place_view(columns, rows);
+    if (!view.fits) return;
+    check(view.left + zq::kLayoutColumns <= columns && view.top + view.rows_shown <= rows,
+          "the layout placed past the terminal");
+    for (int row = 0; row < zq::kLayoutRows; ++row) {
+      if (zq::view_row_of(view, row) >= 0) continue;
+      const std::string text = console.row_text(static_cast<std::uint16_t>(row));
+      check(text.find_first_not_of(' ') == std::string::npos, "a row left out of the view holds text");
+    }
+  }
 };
 
 // The terminal as the script plays it: one key per poll, decoded from the
@@ -378,10 +391,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   run.events = parse_script(script);
   set_up(start, input);
   run.before = snapshot();
-  // The terminal's buffer, as it makes it from its size at start.
-  run.console = zq::MemoryConsole(
-      static_cast<std::uint16_t>(std::clamp(run.columns, kMinColumns, kMaxBufferSide)),
-      static_cast<std::uint16_t>(std::clamp(run.rows, kLayoutRows, kMaxBufferSide)));
+  // The terminal draws into a layout-sized buffer, whatever its own size.
+  run.console = zq::MemoryConsole(zq::kLayoutColumns, zq::kLayoutRows);
 
   CheckedConsole console(run);
   ScriptKeys keys(run);
