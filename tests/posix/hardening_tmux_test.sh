@@ -12,17 +12,10 @@ program=$(realpath "$2")
 command -v tmux >/dev/null || { echo "tmux is not installed"; exit 1; }
 
 work=$(mktemp -d /tmp/zq-hardening-XXXXXX)
-tm() { tmux -S "$work/tmux.socket" -f /dev/null "$@"; }
 cleanup() { tm kill-server 2>/dev/null; [[ -n "${KEEP:-}" ]] || rm -rf "$work"; }
 trap cleanup EXIT
 unset TMUX
-
-failures=0
-ok() { echo "ok - $1"; }
-not_ok() { echo "FAIL - $1"; failures=$((failures + 1)); }
-expect_eq() { if [[ "$2" == "$3" ]]; then ok "$1"; else not_ok "$(printf '%s: got [%s], want [%s]' "$1" "$2" "$3" | cat -v)"; fi; }
-expect_has() { if [[ "$2" == *"$3"* ]]; then ok "$1"; else not_ok "$(printf '%s: [%s] lacks [%s]' "$1" "$2" "$3" | cat -v)"; fi; }
-expect_lacks() { if [[ "$2" != *"$3"* ]]; then ok "$1"; else not_ok "$(printf '%s: [%s] holds [%s]' "$1" "$2" "$3" | cat -v)"; fi; }
+source "$(dirname "$0")/tmux_checks.sh"
 
 # run.sh NAME TERM DIR COMMAND...: runs COMMAND in DIR with TERM, notes its pid,
 # exit code and the tty modes around it, then stands in for the shell: what
@@ -48,43 +41,16 @@ start() {
   mkdir -p "$work/$name"
   tm new-session -d -s "$name" -x "$width" -y "$height" "$work/run.sh $name $term $work/$name $*"
 }
-screen_of() { tm capture-pane -t "$1" -p; }
-colours_of() { tm capture-pane -t "$1" -p -e -N; }  # -N: coloured blanks at the ends too
-row_of() { screen_of "$1" | sed -n "$(($2 + 1))p"; }
-row_colours() { tm capture-pane -t "$1" -p -e -N -S "$2" -E "$2"; }
-pane() { tm display -p -t "$1" "$2"; }
 pid_of() { cat "$work/$1.pid"; }
-# wait_for NAME TEXT / wait_gone NAME TEXT: up to 5 s for TEXT to appear / go.
-wait_for() {
-  for _ in $(seq 50); do
-    screen_of "$1" | grep -qF -- "$2" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-wait_gone() {
-  for _ in $(seq 50); do
-    screen_of "$1" | grep -qF -- "$2" || return 0
-    sleep 0.1
-  done
-  return 1
-}
+# wait_gone NAME TEXT: up to 5 s for TEXT to go.
+hides() { ! shows "$1" "$2"; }
+wait_gone() { wait_until hides "$1" "$2"; }
 # wait_state PID STATE: up to 5 s for the process to reach STATE (T: stopped).
-wait_state() {
-  for _ in $(seq 50); do
-    [[ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" == "$2" ]] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+in_state() { [[ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" == "$2" ]]; }
+wait_state() { wait_until in_state "$@"; }
 # wait_colours NAME ROW TEXT: up to 5 s for TEXT (with its colour codes) on ROW.
-wait_colours() {
-  for _ in $(seq 50); do
-    [[ "$(row_colours "$1" "$2")" == *"$3"* ]] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+row_has_colours() { [[ "$(row_colours "$1" "$2")" == *"$3"* ]]; }
+wait_colours() { wait_until row_has_colours "$@"; }
 # wait_queued NAME COUNT: up to 5 s for COUNT bytes to wait in the pane's tty input.
 wait_queued() {
   local tty
@@ -98,13 +64,8 @@ print(struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"\0" * 4))[0])' "$tt
   return 1
 }
 # wait_typed NAME TEXT: up to 5 s for TEXT to reach the shell after the program.
-wait_typed() {
-  for _ in $(seq 50); do
-    grep -qF -- "$2" "$work/$1.typed" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
+typed() { grep -qF -- "$2" "$work/$1.typed" 2>/dev/null; }
+wait_typed() { wait_until typed "$@"; }
 ended_with() {
   if wait_for "$1" "exit=$2"; then ok "$1: ended with exit code $2"; else not_ok "$1: no exit=$2: $(screen_of "$1" | grep exit=)"; fi
 }
@@ -285,8 +246,4 @@ tm send-keys -t fsize y
 ended_with fsize 0
 check_modes_back fsize
 
-if ((failures > 0)); then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish

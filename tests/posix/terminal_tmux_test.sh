@@ -9,18 +9,10 @@ command -v tmux >/dev/null || { echo "tmux is not installed"; exit 1; }
 
 work=$(mktemp -d)
 
-tm() { tmux -S "$work/tmux.socket" -f /dev/null "$@"; }
 cleanup() { tm kill-server 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 unset TMUX
-
-failures=0
-ok() { echo "ok - $1"; }
-not_ok() { echo "FAIL - $1"; failures=$((failures + 1)); }
-expect_eq() { if [[ "$2" == "$3" ]]; then ok "$1"; else not_ok "$1: got [$2], want [$3]"; fi; }
-# The message goes through cat -v so escape bytes show; not_ok itself must not
-# run in a pipeline, where its count would be lost in a subshell.
-expect_has() { if [[ "$2" == *"$3"* ]]; then ok "$1"; else not_ok "$(printf '%s: [%s] lacks [%s]' "$1" "$2" "$3" | cat -v)"; fi; }
+source "$(dirname "$0")/tmux_checks.sh"
 
 # A wrapper that notes tty modes, pid and exit code around the demo, then
 # keeps the pane open so the screen after the end can be read.
@@ -42,25 +34,8 @@ start() {
   shift 4
   tm new-session -d -s "$name" -x "$width" -y "$height" "$work/run.sh $name $term $*"
 }
-screen_of() { tm capture-pane -t "$1" -p; }
-row_of() { tm capture-pane -t "$1" -p | sed -n "$(($2 + 1))p"; }
-row_colours() { tm capture-pane -t "$1" -p -e -S "$2" -E "$2"; }
-pane() { tm display -p -t "$1" "$2"; }
-# wait_for NAME TEXT: up to 5 s for TEXT to appear on the screen.
-wait_for() {
-  for _ in $(seq 50); do
-    screen_of "$1" | grep -qF -- "$2" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-wait_pane() {
-  for _ in $(seq 50); do
-    [[ "$(pane "$1" "$2")" == "$3" ]] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+pane_is() { [[ "$(pane "$1" "$2")" == "$3" ]]; }
+wait_pane() { wait_until pane_is "$@"; }
 
 # Title a pane has before any program sets one.
 tm new-session -d -s plain -x 80 -y 25 "exec sleep 600"
@@ -229,8 +204,4 @@ if command -v bash >/dev/null; then
   expect_eq "fg: title restored at the end" "$(pane job '#{pane_title}')" "$job_title"
 fi
 
-if ((failures > 0)); then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish
