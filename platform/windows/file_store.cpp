@@ -120,10 +120,17 @@ HANDLE create_temporary(const std::wstring& target, std::wstring& temp_path, DWO
 // 0 or the error code. A failure leaves the target as it was and removes the
 // temporary file.
 DWORD finish_temporary(HANDLE temp, const std::wstring& temp_path, const std::wstring& target,
-                       std::string_view data, bool exists) {
+                       std::string_view data, bool exists, DWORD old_attributes) {
   DWORD error = write_all(temp, data);
   if (error == 0 && !FlushFileBuffers(temp)) error = last_error_or(ERROR_WRITE_FAULT);
   if (!CloseHandle(temp) && error == 0) error = last_error_or(ERROR_WRITE_FAULT);
+  // ReplaceFileW carries the old file's attributes over on Windows, Wine's
+  // does not: the new file gets them first, so both end alike.
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if (error == 0 && exists && (old_attributes & kKept) != 0) {
+    SetFileAttributesW(temp_path.c_str(), old_attributes & kKept);
+  }
   if (error == 0) {
     if (exists) {
       if (!ReplaceFileW(target.c_str(), temp_path.c_str(), nullptr, 0, nullptr, nullptr)) {
@@ -210,8 +217,8 @@ FileResult update_file(const std::string& path, const FileEdit& edit) {
     }
     // What Windows answers when a directory is opened as a file.
     if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return file_failure(ERROR_ACCESS_DENIED);
-    // Checked here because Wine's MoveFileExW and ReplaceFileW would replace
-    // a read-only file, and Wine run as root can even open it for writing.
+    // Checked here rather than left to the open below or to the swap:
+    // Wine's MoveFileExW would replace a read-only file.
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return file_failure(ERROR_ACCESS_DENIED);
 
     // Opened for writing and deleting though the new content goes to a
@@ -244,7 +251,7 @@ FileResult update_file(const std::string& path, const FileEdit& edit) {
     }
     // ReplaceFileW must be able to remove the old file: our handle goes first.
     existing.close();
-    return outcome(finish_temporary(temp, temp_path, target, *updated, exists));
+    return outcome(finish_temporary(temp, temp_path, target, *updated, exists, attributes));
   } catch (const std::bad_alloc&) {
     return file_failure(ERROR_NOT_ENOUGH_MEMORY);
   }
