@@ -246,12 +246,19 @@ void WindowsConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
   Impl& c = *impl_;
   c.model.scroll_rect(source, dest, fill);
   if (!c.active || c.too_small) return;
-  const SMALL_RECT rect{clamp_short(source.left), clamp_short(source.top), clamp_short(source.right),
-                        clamp_short(source.bottom)};
+  // Clipped here: Windows clips a rectangle reaching past the buffer, Wine
+  // moves nothing. The contents keep their offset from the source's corner.
+  const CellRect clipped{std::max(source.left, 0), std::max(source.top, 0),
+                         std::min<std::int32_t>(source.right, c.model.width() - 1),
+                         std::min<std::int32_t>(source.bottom, c.model.height() - 1)};
+  if (clipped.left > clipped.right || clipped.top > clipped.bottom) return;
+  const SMALL_RECT rect{clamp_short(clipped.left), clamp_short(clipped.top), clamp_short(clipped.right),
+                        clamp_short(clipped.bottom)};
+  const COORD to{clamp_short(dest.column + clipped.left - source.left), clamp_short(dest.row + clipped.top - source.top)};
   CHAR_INFO blank{};
   blank.Char.AsciiChar = static_cast<CHAR>(fill.ch);
   blank.Attributes = fill.attr;
-  ScrollConsoleScreenBufferA(c.buffer, &rect, nullptr, coord_of(dest), &blank);
+  ScrollConsoleScreenBufferA(c.buffer, &rect, nullptr, to, &blank);
 }
 
 bool WindowsConsole::set_cursor_position(CellPos pos) {
