@@ -1,6 +1,9 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
+# The tools the Windows suite needs; override to see the skip.
+WINDOWS_CXX ?= x86_64-w64-mingw32-g++-posix
+WINE ?= wine
 
 .PHONY: all build run test asan fuzz bench clean windows windows-test
 
@@ -17,10 +20,10 @@ run: build
 # ZQ_REQUIRE_WINDOWS=1 (as CI sets it) turns its skipping into a failure.
 test: build
 	ctest --preset default -j $(JOBS)
-	@if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then \
+	@if command -v $(WINDOWS_CXX) >/dev/null && command -v $(WINE) >/dev/null; then \
 	  $(MAKE) --no-print-directory windows-test; \
 	else \
-	  echo "make test: SKIPPED the Windows suite: needs x86_64-w64-mingw32-g++-posix and wine" \
+	  echo "make test: SKIPPED the Windows suite: needs $(WINDOWS_CXX) and $(WINE)" \
 	       "(packages g++-mingw-w64-x86-64-posix wine wine64)"; \
 	  test -z "$(ZQ_REQUIRE_WINDOWS)"; \
 	fi

@@ -13,6 +13,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# GCC 12's libstdc++ for MinGW trips a false -Wrestrict inside
+# std::string::insert (GCC bug 105329) in the shared INI code.
+set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
+
 # Static C++ runtime and threads: the .exe must run alone beside the game.
 # Without it, it needs libstdc++-6.dll, libgcc_s_seh-1.dll and
 # libwinpthread-1.dll, and Wine ends it at once with code 53.
