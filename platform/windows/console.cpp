@@ -97,8 +97,9 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   model = MemoryConsole(width, height);
   model.create(geometry);
 
-  char title[1024] = {};
-  title_saved = GetConsoleTitleA(title, sizeof title) > 0 || GetLastError() == 0;
+  // Kept wide: the user's title may hold characters outside the code page.
+  wchar_t title[1024] = {};
+  title_saved = GetConsoleTitleW(title, 1024) > 0 || GetLastError() == 0;
   user_title = title;
   input_mode_saved = GetConsoleMode(input, &user_input_mode) != 0;
   if (input_mode_saved) {
@@ -126,7 +127,7 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
 void WindowsConsole::Impl::restore() {
   if (!active.exchange(false)) return;
   SetConsoleActiveScreenBuffer(user_output);
-  if (title_saved) SetConsoleTitleA(user_title.c_str());
+  if (title_saved) SetConsoleTitleW(user_title.c_str());
   if (input_mode_saved) SetConsoleMode(input, user_input_mode);
 }
 

@@ -31,7 +31,7 @@ struct WindowsConsole::Impl {
   HANDLE buffer = INVALID_HANDLE_VALUE;    // the program's own buffer
   DWORD user_input_mode = 0;
   bool input_mode_saved = false;
-  std::string user_title;
+  std::wstring user_title;
   bool title_saved = false;
   bool too_small = false;  // the window cannot show the layout: the request is shown
   bool ended = false;      // the input handle failed for good

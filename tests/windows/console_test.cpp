@@ -188,7 +188,7 @@ TEST(WindowsConsole, LeavesTheUsersConsoleAsItWas) {
   DWORD written = 0;
   WriteConsoleOutputCharacterA(user, "user text", 9, COORD{0, 0}, &written);
   FillConsoleOutputAttribute(user, 0x1E, 9, COORD{0, 0}, &written);
-  SetConsoleTitleA("Before");
+  SetConsoleTitleW(L"Before \u0416");  // outside the console's code page
   DWORD mode_before = 0;
   GetConsoleMode(input, &mode_before);
 
@@ -219,9 +219,9 @@ TEST(WindowsConsole, LeavesTheUsersConsoleAsItWas) {
   CloseHandle(shown);
   EXPECT_STREQ(after, "user text");
   EXPECT_EQ(attrs[0], 0x1E);
-  char title[64] = {};
-  GetConsoleTitleA(title, sizeof title);
-  EXPECT_STREQ(title, "Before");
+  wchar_t title[64] = {};
+  GetConsoleTitleW(title, 64);
+  EXPECT_STREQ(title, L"Before \u0416");
   DWORD mode_after = 0;
   GetConsoleMode(input, &mode_after);
   EXPECT_EQ(mode_after, mode_before);
