@@ -102,6 +102,12 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   title_saved = GetConsoleTitleW(title, 1024) > 0 || GetLastError() == 0;
   user_title = title;
   input_mode_saved = GetConsoleMode(input, &user_input_mode) != 0;
+  // From here on every way out restores what was saved, the control
+  // handler's included.
+  g_open_console.store(this);
+  active = true;
+  static const bool handler_set = SetConsoleCtrlHandler(on_console_control, TRUE) != 0;
+  (void)handler_set;
   if (input_mode_saved) {
     // Key records as the keyboard makes them, size changes reported, and
     // Ctrl+C kept as a signal.
@@ -112,14 +118,10 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   }
   if (!SetConsoleActiveScreenBuffer(buffer)) {
     error = "cannot show the program's console screen buffer (" + system_message(GetLastError()) + ")";
-    if (input_mode_saved) SetConsoleMode(input, user_input_mode);
+    restore();
     close_handles();
     return false;
   }
-  static const bool handler_set = SetConsoleCtrlHandler(on_console_control, TRUE) != 0;
-  (void)handler_set;
-  g_open_console.store(this);
-  active = true;
   refit();
   return true;
 }
