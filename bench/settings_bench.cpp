@@ -1,9 +1,6 @@
 // Times load_settings followed by save_settings on the 325-byte file a first
 // save creates and on a 1 MB file with many other sections, each both with
 // an unchanged save (reads only) and with every option changed (21 rewrites).
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -78,12 +75,16 @@ std::string big_file() {
 }  // namespace
 
 int main() {
-  char name[] = "/tmp/zq-bench-XXXXXX";
-  if (mkdtemp(name) == nullptr) {
-    std::perror("mkdtemp");
+  // A fresh directory in the system's temporary folder, on every system.
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  const std::filesystem::path dir_path =
+      std::filesystem::temp_directory_path() / ("zq-bench-" + std::to_string(stamp));
+  std::error_code failed;
+  if (!std::filesystem::create_directory(dir_path, failed)) {
+    std::fprintf(stderr, "cannot create %s: %s\n", dir_path.string().c_str(), failed.message().c_str());
     return 1;
   }
-  const std::string dir = name;
+  const std::string dir = dir_path.string();
   const std::string small = dir + "/zorvikqm.ini";
   const std::string large = dir + "/large.ini";
 

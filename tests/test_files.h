@@ -2,9 +2,8 @@
 // writing, and the file that saving the default options creates.
 #pragma once
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,37 +12,59 @@
 
 namespace zq::test {
 
-// A fresh directory under /tmp (so the tests also run as an unprivileged
-// user), removed with everything in it afterwards.
+namespace fs = std::filesystem;
+
+// Paths are UTF-8 in the program; these turn them into the system's paths
+// and back, so a name outside the ANSI code page survives on Windows.
+inline fs::path native_path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+inline std::string utf8_path(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// A fresh directory in the system's temporary folder (/tmp on Unix, so the
+// tests also run as an unprivileged user), removed with everything in it
+// afterwards.
 class TempDir {
  public:
   TempDir() {
-    char name[] = "/tmp/zqtest-XXXXXX";
-    if (::mkdtemp(name) == nullptr) std::abort();
-    path_ = name;
+    static std::atomic<unsigned> counter{0};
+    const fs::path base = fs::temp_directory_path();
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const fs::path candidate =
+          base / ("zqtest-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++));
+      std::error_code failed;
+      if (fs::create_directory(candidate, failed)) {
+        path_ = utf8_path(candidate);
+        return;
+      }
+    }
+    std::abort();
   }
   ~TempDir() {
     std::error_code ignored;
-    ::chmod(path_.c_str(), 0700);  // a test may have closed it
-    std::filesystem::remove_all(path_, ignored);
+    // A test may have closed it.
+    fs::permissions(native_path(path_), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(native_path(path_), ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  std::string file(const std::string& name) const { return utf8_path(native_path(path_) / native_path(name)); }
 
  private:
   std::string path_;
 };
 
 inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(native_path(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void write_file(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
+  std::ofstream(native_path(path), std::ios::binary) << content;
 }
 
 // What saving the default options gives in a directory without the file.

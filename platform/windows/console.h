@@ -1,0 +1,57 @@
+// The Windows console: a ConsoleDevice that draws into the program's own
+// console screen buffer (the counterpart of a terminal's alternate screen),
+// and a KeySource that reads the console's input records. A MemoryConsole is
+// kept as the truth, so a resized window can be redrawn, or asked to grow
+// when it is smaller than the layout. The user's buffer, title and input
+// modes come back as they were at every exit, Ctrl+C and closing the window
+// included. One per process: the control handler is process-wide.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "runtime/console_device.h"
+#include "runtime/keyboard.h"
+
+namespace zq {
+
+// The key_text of one input record: a key-down record's character byte and
+// the low byte of its scan code; every other record (key-up, mouse, focus,
+// menu, size) gives the empty text. The repeat count does not multiply.
+std::string key_of_record(const INPUT_RECORD& record);
+
+class WindowsConsole : public ConsoleDevice, public KeySource {
+ public:
+  WindowsConsole();
+  ~WindowsConsole() override;
+
+  // Why create() last failed.
+  const std::string& error() const;
+  // The program's own screen buffer while open, for tests to read back.
+  HANDLE screen_buffer() const;
+  // The console's input handle while open, for tests to inject records.
+  HANDLE input_handle() const;
+
+  bool create(ScreenGeometry& geometry) override;
+  void release() override;
+  void set_title(std::string_view title) override;
+  void fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) override;
+  void fill_character(unsigned char ch, std::uint32_t count, CellPos start) override;
+  void write_characters(std::string_view bytes, CellPos start) override;
+  void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
+  bool set_cursor_position(CellPos pos) override;
+  bool set_cursor_info(std::uint32_t size, bool visible) override;
+
+  std::string poll_key() override;
+  bool wait_for_input() override;
+  void pause_ms(std::chrono::milliseconds duration) override;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zq

@@ -1,0 +1,48 @@
+// What the console's drawing (console.cpp) and its key reader
+// (console_keys.cpp) share.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "platform/windows/console.h"
+#include "runtime/memory_console.h"
+
+namespace zq {
+
+// The layout's size; the program's buffer is never smaller.
+inline constexpr int kLayoutColumns = 80;
+inline constexpr int kLayoutRows = 25;
+// Rows 1 to 24 hold the whole layout, so a 24-row window still shows it.
+inline constexpr int kMinViewRows = 24;
+// print_text's cursor arithmetic is 16-bit and exact only up to this size.
+inline constexpr int kMaxBufferSide = 255;
+
+struct WindowsConsole::Impl {
+  std::string error;
+  // Set while the program's buffer is shown; whoever clears it restores.
+  std::atomic<bool> active{false};
+  MemoryConsole model{kLayoutColumns, kLayoutRows};
+
+  HANDLE input = INVALID_HANDLE_VALUE;     // CONIN$
+  HANDLE user_output = INVALID_HANDLE_VALUE;  // CONOUT$: the user's buffer at start
+  HANDLE buffer = INVALID_HANDLE_VALUE;    // the program's own buffer
+  DWORD user_input_mode = 0;
+  bool input_mode_saved = false;
+  std::wstring user_title;
+  bool title_saved = false;
+  bool too_small = false;  // the window cannot show the layout: the request is shown
+  bool ended = false;      // the input handle failed for good
+
+  bool create(ScreenGeometry& geometry);
+  // Undoes create in reverse order; safe from the control handler's thread.
+  void restore();
+  void close_handles();
+  // Fits the view to the window: the layout, or the request to enlarge.
+  void refit();
+  void repaint();
+};
+
+}  // namespace zq

@@ -1,0 +1,11 @@
+// The system's text for a Windows error code, without the line break that
+// FormatMessage ends it with.
+#pragma once
+
+#include <string>
+
+namespace zq {
+
+std::string system_message(unsigned long code);
+
+}  // namespace zq
