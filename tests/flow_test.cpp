@@ -7,6 +7,7 @@
 #include "app/setup_flow.h"
 #include "app_harness.h"
 #include "runtime/file_store.h"
+#include "runtime/ini_file.h"
 
 namespace zq {
 namespace {
@@ -81,16 +82,21 @@ TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
   const Case cases[] = {
       {Setup::None, "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it."},
       {Setup::File, "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it."},
-      {Setup::Directory, "  Cannot read or save zorvikqm.ini: Is a directory"},
+      // With the system's reason, the one a save of it gives.
+      {Setup::Directory, "  Cannot read or save zorvikqm.ini: "},
   };
   for (const Case& c : cases) {
     SetupRun run;
+    std::string notice = c.notice;
     if (c.setup == Setup::File) write_file(run.app.config_path, "[CONFIG]\r\nsyncrate=0\r\n");
     if (c.setup == Setup::Directory) {
       ASSERT_TRUE(std::filesystem::create_directory(test::native_path(run.app.config_path)));
+      const WriteResult refused = write_config_value(run.app.config_path, "CONFIG", "screenmode", "0");
+      ASSERT_FALSE(refused.ok);
+      notice += refused.error;
     }
     run.go({});
-    EXPECT_EQ(run.row(6), c.notice + std::string(80 - c.notice.size(), ' '));
+    EXPECT_EQ(run.row(6), notice + std::string(80 - notice.size(), ' '));
     EXPECT_EQ(run.app.settings.syncrate, c.setup == Setup::File ? 7 : 1);
   }
 }

@@ -32,11 +32,11 @@ int main(int argc, char** argv) {
   for (const std::filesystem::path& path : inputs) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-      std::fprintf(stderr, "cannot read %s\n", path.c_str());
+      std::fprintf(stderr, "cannot read %s\n", path.string().c_str());
       return 2;
     }
     const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::printf("%s\n", path.c_str());
+    std::printf("%s\n", path.string().c_str());
     std::fflush(stdout);  // names the input that a failed check ends on
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
   }

@@ -11,24 +11,25 @@ namespace {
 
 TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
   const struct {
-    FileProbe probe;
+    FileState state;
+    std::string reason;
     std::string notice;
   } cases[] = {
-      {{FileState::Absent, ""}, "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it."},
-      {{FileState::Absent, "Permission denied"}, "  No zorvikqm.ini yet, and it cannot be created: Permission denied"},
-      {{FileState::Readable, ""}, "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it."},
-      {{FileState::Readable, "Read-only file system"},
+      {FileState::Absent, "", "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it."},
+      {FileState::Absent, "Permission denied", "  No zorvikqm.ini yet, and it cannot be created: Permission denied"},
+      {FileState::Readable, "", "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it."},
+      {FileState::Readable, "Read-only file system",
        "  Settings read, but zorvikqm.ini cannot be saved: Read-only file system"},
-      {{FileState::Unreadable, "Too many levels of symbolic links"},
+      {FileState::Unreadable, "Too many levels of symbolic links",
        "  Cannot read or save zorvikqm.ini: Too many levels of symbolic links"},
       // Too long: cut after the last whole word that fits with "...".
-      {{FileState::Readable, "Too many levels of symbolic links"},
+      {FileState::Readable, "Too many levels of symbolic links",
        "  Settings read, but zorvikqm.ini cannot be saved: Too many levels of..."},
       // One long word: cut inside it.
-      {{FileState::Unreadable, std::string(60, 'x')},
+      {FileState::Unreadable, std::string(60, 'x'),
        "  Cannot read or save zorvikqm.ini: " + std::string(39, 'x') + "..."},
   };
-  for (const auto& c : cases) EXPECT_EQ(notice_for(c.probe), c.notice) << c.probe.reason;
+  for (const auto& c : cases) EXPECT_EQ(notice_for({c.state, c.reason}), c.notice) << c.reason;
 }
 
 TEST(Notice, NeverLongerThan78Characters) {

@@ -193,18 +193,34 @@ std::optional<std::string> read_whole_file(const std::string& path) {
   return content;
 }
 
-FileState probe_file(const std::string& path) {
+FileProbe probe_file(const std::string& path) {
   const std::wstring full = full_path(path);
   const DWORD attributes = GetFileAttributesW(full.c_str());
+  const auto refused = [](FileState state, DWORD code) { return FileProbe{state, system_message(code)}; };
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileState::Absent
-                                                                          : FileState::Unreadable;
+    const DWORD error = last_error_or(ERROR_FILE_NOT_FOUND);
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      return refused(FileState::Unreadable, error);
+    }
+    // A new file: whether the directory takes one, asked the only sure way.
+    std::wstring probe_path;
+    DWORD create_error = 0;
+    HANDLE probe = create_temporary(full, probe_path, create_error);
+    if (probe == INVALID_HANDLE_VALUE) return refused(FileState::Absent, create_error);
+    CloseHandle(probe);
+    DeleteFileW(probe_path.c_str());
+    return {FileState::Absent, {}};
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileState::Unreadable;
+  // What the save would answer: see update_file.
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return refused(FileState::Unreadable, ERROR_ACCESS_DENIED);
   DWORD error = 0;
   HandleCloser file{open_disk_file(full, GENERIC_READ, error)};
-  return file.valid() ? FileState::Readable : FileState::Unreadable;
+  if (!file.valid()) return refused(FileState::Unreadable, error);
+  file.close();
+  if (attributes & FILE_ATTRIBUTE_READONLY) return refused(FileState::Readable, ERROR_ACCESS_DENIED);
+  HandleCloser writable{open_disk_file(full, GENERIC_READ | GENERIC_WRITE | DELETE, error)};
+  if (!writable.valid()) return refused(FileState::Readable, error);
+  return {FileState::Readable, {}};
 }
 
 FileResult update_file(const std::string& path, const FileEdit& edit) {

@@ -170,19 +170,47 @@ TEST_F(WindowsFileStore, MissingDirectoryFailsWithItsCode) {
   EXPECT_TRUE(entries_of(dir.path()).empty());
 }
 
-TEST_F(WindowsFileStore, ProbeTellsAbsentReadableAndUnreadable) {
-  EXPECT_EQ(probe_file(path), FileState::Absent);
-  EXPECT_EQ(probe_file(dir.file("gone") + "\\zorvikqm.ini"), FileState::Absent);
-  test::write_file(path, kOld);
-  EXPECT_EQ(probe_file(path), FileState::Readable);
-  {
-    HeldFile locked(path, 0);
-    EXPECT_EQ(probe_file(path), FileState::Unreadable);
-    EXPECT_EQ(read_whole_file(path), std::nullopt);
-  }
+// What start-up tells: whether the file is there and readable, and why a
+// save could not work, as the save itself would find.
+TEST_F(WindowsFileStore, ProbeTellsTheStateAndWhySavingCannotWork) {
   const std::string folder = dir.file("folder.ini");
   fs::create_directory(test::native_path(folder));
-  EXPECT_EQ(probe_file(folder), FileState::Unreadable);
+  const std::string lost = dir.file("gone") + "\\zorvikqm.ini";
+  struct Case {
+    const char* what;
+    std::string probed;
+    std::function<void()> setup;
+    FileState state;
+    bool can_save;
+  };
+  const Case cases[] = {
+      {"no file", path, [] {}, FileState::Absent, true},
+      {"no directory", lost, [] {}, FileState::Absent, false},
+      {"a file", path, [&] { test::write_file(path, kOld); }, FileState::Readable, true},
+      {"read-only", path,
+       [&] {
+         test::write_file(path, kOld);
+         SetFileAttributesW(wide_from_utf8(path).c_str(), FILE_ATTRIBUTE_READONLY);
+       },
+       FileState::Readable, false},
+      {"a directory", folder, [] {}, FileState::Unreadable, false},
+  };
+  for (const Case& c : cases) {
+    c.setup();
+    const FileProbe probe = probe_file(c.probed);
+    EXPECT_EQ(probe.state, c.state) << c.what;
+    EXPECT_EQ(probe.reason.empty(), c.can_save) << c.what << ": " << probe.reason;
+    EXPECT_EQ(update_file(c.probed, replace_with(kNew)).ok, c.can_save) << c.what;
+    SetFileAttributesW(wide_from_utf8(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove(test::native_path(path));
+  }
+  EXPECT_EQ(entries_of(dir.path()), std::vector<std::string>{"folder.ini"});
+  test::write_file(path, kOld);
+  HeldFile locked(path, 0);
+  const FileProbe held = probe_file(path);
+  EXPECT_EQ(held.state, FileState::Unreadable);
+  EXPECT_FALSE(held.reason.empty());
+  EXPECT_EQ(read_whole_file(path), std::nullopt);
   EXPECT_EQ(read_whole_file(folder), std::nullopt);
 }
 
@@ -233,7 +261,7 @@ TEST_F(WindowsFileStore, NonAsciiAndLongDirectories) {
     const FileResult r = update_file(target, replace_with(kNew));
     ASSERT_TRUE(r.ok) << name << ": " << r.code << " " << r.error;
     EXPECT_EQ(read_whole_file(target), kNew) << name;
-    EXPECT_EQ(probe_file(target), FileState::Readable) << name;
+    EXPECT_EQ(probe_file(target).state, FileState::Readable) << name;
     EXPECT_TRUE(update_file(target, replace_with(kOld)).ok) << name;
     EXPECT_EQ(read_whole_file(target), kOld) << name;
   }
