@@ -38,14 +38,11 @@ int layout_row_at(const ViewPlacement& placement, int view_row) {
   return -1;
 }
 
-std::vector<std::string> enlarge_request(int columns, int rows) {
-  std::ostringstream text;
-  text << "Please enlarge the terminal to at least " << kLayoutColumns << "x" << kMinViewRows << " (now "
-       << columns << "x" << rows << "). Ctrl+C leaves the program.";
+std::vector<std::string> wrap_words(std::string_view text, int columns, int rows) {
   std::vector<std::string> lines;
   if (columns <= 0 || rows <= 0) return lines;
   const auto width = static_cast<std::size_t>(columns);
-  std::istringstream words(text.str());
+  std::istringstream words{std::string(text)};
   std::string word;
   std::string line;
   while (words >> word) {
@@ -62,6 +59,13 @@ std::vector<std::string> enlarge_request(int columns, int rows) {
   if (!line.empty()) lines.push_back(line);
   if (lines.size() > static_cast<std::size_t>(rows)) lines.resize(static_cast<std::size_t>(rows));
   return lines;
+}
+
+std::vector<std::string> enlarge_request(int columns, int rows) {
+  std::ostringstream text;
+  text << "Please enlarge the terminal to at least " << kLayoutColumns << "x" << kMinViewRows << " (now "
+       << columns << "x" << rows << "). Ctrl+C leaves the program.";
+  return wrap_words(text.str(), columns, rows);
 }
 
 }  // namespace zq

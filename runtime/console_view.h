@@ -6,6 +6,7 @@
 
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zq {
@@ -36,5 +37,9 @@ int layout_row_at(const ViewPlacement& placement, int view_row);
 // The request shown on a terminal too small for the layout, wrapped at word
 // boundaries to `columns` and cut to `rows` lines.
 std::vector<std::string> enlarge_request(int columns, int rows);
+
+// The text in lines of at most `columns`, broken between words (a longer word
+// is cut), and no more than `rows` of them.
+std::vector<std::string> wrap_words(std::string_view text, int columns, int rows);
 
 }  // namespace zq

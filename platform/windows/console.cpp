@@ -1,7 +1,6 @@
 #include "platform/windows/console.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "platform/windows/console_impl.h"
@@ -153,7 +152,7 @@ void WindowsConsole::Impl::refit() {
   }
   const int width = window_width(info);
   const int height = window_height(info);
-  too_small = width < kLayoutColumns || height < kMinViewRows;
+  too_small = width < kLayoutColumns || height < kMinWindowRows;
   // A 24-row window leaves out the buffer's top row, which the layout keeps empty.
   const SHORT top = static_cast<SHORT>(too_small || height >= kLayoutRows ? 0 : kLayoutRows - height);
   const SMALL_RECT view{0, top, static_cast<SHORT>(width - 1), static_cast<SHORT>(top + height - 1)};
@@ -162,15 +161,17 @@ void WindowsConsole::Impl::refit() {
     repaint();
     return;
   }
-  char request[96];
-  const int length = std::snprintf(request, sizeof request,
-                                   "Please enlarge the window to at least %dx%d (now %dx%d).", kLayoutColumns,
-                                   kMinViewRows, width, height);
+  const std::string request = "Please enlarge the window to at least " + std::to_string(kLayoutColumns) + "x" +
+                              std::to_string(kMinWindowRows) + " (now " + std::to_string(width) + "x" +
+                              std::to_string(height) + "). Ctrl+C leaves the program.";
   DWORD done = 0;
   const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
   FillConsoleOutputCharacterA(buffer, ' ', cells, COORD{0, 0}, &done);
   FillConsoleOutputAttribute(buffer, kPlainAttribute, cells, COORD{0, 0}, &done);
-  WriteConsoleOutputCharacterA(buffer, request, static_cast<DWORD>(std::min(length, width)), COORD{0, 0}, &done);
+  SHORT row = 0;
+  for (const std::string& line : wrap_words(request, width, height)) {
+    WriteConsoleOutputCharacterA(buffer, line.data(), static_cast<DWORD>(line.size()), COORD{0, row++}, &done);
+  }
   const CONSOLE_CURSOR_INFO hidden{25, FALSE};
   SetConsoleCursorInfo(buffer, &hidden);
 }

@@ -8,15 +8,15 @@
 #include <string>
 
 #include "platform/windows/console.h"
+#include "runtime/console_view.h"
 #include "runtime/memory_console.h"
 
 namespace zq {
 
-// The layout's size; the program's buffer is never smaller.
-inline constexpr int kLayoutColumns = 80;
-inline constexpr int kLayoutRows = 25;
-// Rows 1 to 24 hold the whole layout, so a 24-row window still shows it.
-inline constexpr int kMinViewRows = 24;
+// Rows 1 to 24 hold the whole layout, so a 24-row window still shows it: the
+// window scrolls past the empty top row. (A terminal also leaves out a row
+// in the middle; a console window shows its buffer's rows as they stand.)
+inline constexpr int kMinWindowRows = 24;
 // print_text's cursor arithmetic is 16-bit and exact only up to this size.
 inline constexpr int kMaxBufferSide = 255;
 

@@ -335,9 +335,15 @@ TEST(WindowsConsole, SmallWindowAsksToBeEnlarged) {
   WriteConsoleInputA(console.input_handle(), records, 2, &written);
   EXPECT_EQ(console.poll_key(), "");
   EXPECT_EQ(console.poll_key(), "") << "a key pressed while the layout is hidden";
-  char request[57] = {};
-  ReadConsoleOutputCharacterA(console.screen_buffer(), request, 56, COORD{0, 0}, &written);
-  EXPECT_STREQ(request, "Please enlarge the window to at least 80x24 (now 60x20).");
+  // Wrapped to the window, as on a terminal.
+  std::string request[2];
+  for (SHORT row = 0; row < 2; ++row) {
+    char cells[61] = {};
+    ReadConsoleOutputCharacterA(console.screen_buffer(), cells, 60, COORD{0, row}, &written);
+    request[row] = cells;
+  }
+  EXPECT_EQ(request[0], "Please enlarge the window to at least 80x24 (now 60x20).    ");
+  EXPECT_EQ(request[1].substr(0, 27), "Ctrl+C leaves the program. ");
 
   SetConsoleWindowInfo(console.screen_buffer(), TRUE, &full.srWindow);
   WriteConsoleInputA(console.input_handle(), records, 2, &written);
