@@ -1,7 +1,6 @@
 #include "runtime/console_view.h"
 
 #include <algorithm>
-#include <sstream>
 #include <utility>
 
 namespace zq {
@@ -42,30 +41,35 @@ std::vector<std::string> wrap_words(std::string_view text, int columns, int rows
   std::vector<std::string> lines;
   if (columns <= 0 || rows <= 0) return lines;
   const auto width = static_cast<std::size_t>(columns);
-  std::istringstream words{std::string(text)};
-  std::string word;
   std::string line;
-  while (words >> word) {
+  std::size_t at = 0;
+  while ((at = text.find_first_not_of(' ', at)) != std::string_view::npos) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    std::string_view word = text.substr(at, end - at);
+    at = end;
     // A word wider than the terminal is cut into pieces that fit.
     while (word.size() > width) {
       if (!line.empty()) lines.push_back(std::exchange(line, {}));
-      lines.push_back(word.substr(0, width));
-      word.erase(0, width);
+      lines.emplace_back(word.substr(0, width));
+      word.remove_prefix(width);
     }
     if (word.empty()) continue;
     if (!line.empty() && line.size() + 1 + word.size() > width) lines.push_back(std::exchange(line, {}));
-    line += (line.empty() ? "" : " ") + word;
+    if (!line.empty()) line += ' ';
+    line += word;
   }
   if (!line.empty()) lines.push_back(line);
   if (lines.size() > static_cast<std::size_t>(rows)) lines.resize(static_cast<std::size_t>(rows));
   return lines;
 }
 
+// Plain strings, not streams: a stream would bring the locale machinery into
+// a statically linked program for one sentence.
 std::vector<std::string> enlarge_request(int columns, int rows) {
-  std::ostringstream text;
-  text << "Please enlarge the terminal to at least " << kLayoutColumns << "x" << kMinViewRows << " (now "
-       << columns << "x" << rows << "). Ctrl+C leaves the program.";
-  return wrap_words(text.str(), columns, rows);
+  const std::string text = "Please enlarge the terminal to at least " + std::to_string(kLayoutColumns) + "x" +
+                           std::to_string(kMinViewRows) + " (now " + std::to_string(columns) + "x" +
+                           std::to_string(rows) + "). Ctrl+C leaves the program.";
+  return wrap_words(text, columns, rows);
 }
 
 }  // namespace zq
