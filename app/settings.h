@@ -41,8 +41,8 @@ struct SaveResult {
   std::string error;
 };
 
-// The current directory followed by "/zorvikqm.ini"; the relative name
-// "zorvikqm.ini" when the current directory cannot be determined.
+// zorvikqm.ini in the current directory, with the system's separator; the
+// relative name "zorvikqm.ini" when the current directory cannot be determined.
 std::string config_path();
 
 // Reads all 21 options in their fixed order. Options start as they are in
