@@ -10,26 +10,9 @@ chmod 755 "$work"
 # A copy in /tmp, so that an unprivileged user can run it too.
 program="$work/zorvikqm-setup"
 cp "$1" "$program" && chmod 755 "$program"
-socket="zq-e2e-$$"
-passed=0
-failed=0
-
-tmux_() { tmux -L "$socket" -f "$work/tmux.conf" "$@"; }
-cleanup() { tmux_ kill-server >/dev/null 2>&1; rm -rf "$work"; }
+. "$(dirname "$0")/../e2e_checks.sh"
+cleanup() { stop_tmux; rm -rf "$work"; }
 trap cleanup EXIT
-printf 'set -g default-terminal tmux-256color\nset -g status off\n' >"$work/tmux.conf"
-
-check() {  # name, then a command that must succeed
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $name"
-    [ -n "${screen:-}" ] && printf '%s\n' "--- screen:" "$screen" "---"
-  fi
-}
 
 # start DIR COLUMNS ROWS RUNAS [ARGS...]: the program in DIR; its exit code
 # lands in DIR.exit when it ends (130 when SIGINT ended it).
@@ -42,48 +25,10 @@ start() {
     echo "$runas '$program' $*"
     echo "echo \$? > '$dir.exit'"
   } >"$dir.sh"
-  tmux_ kill-server >/dev/null 2>&1
+  stop_tmux
   rm -f "$dir.exit"
-  tmux_ new-session -d -s e2e -x "$cols" -y "$rows" "bash '$dir.sh'"
+  open_pane "$cols" "$rows" "$dir.sh"
 }
-
-capture() { screen=$(tmux_ capture-pane -t e2e -p 2>/dev/null); }
-capture_colours() { tmux_ capture-pane -t e2e -p -e 2>/dev/null; }
-
-# wait_for TEXT: until the screen shows TEXT (5 s at most).
-wait_for() {
-  local i
-  for i in $(seq 50); do
-    capture
-    case "$screen" in *"$1"*) return 0 ;; esac
-    sleep 0.1
-  done
-  return 1
-}
-
-# wait_exit DIR: until the program has ended (5 s at most).
-wait_exit() {
-  local i
-  for i in $(seq 50); do
-    [ -s "$1.exit" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-keys() {  # one key at a time, so Esc is never read as part of the next key
-  local k
-  for k in "$@"; do
-    tmux_ send-keys -t e2e "$k"
-    sleep 0.15
-  done
-}
-
-line() { sed -n "$(($1 + 1))p" <<<"$screen"; }
-exit_code_is() { [ "$(cat "$1.exit" 2>/dev/null)" = "$2" ]; }
-file_is() { cmp -s "$1" "$2"; }
-no_file() { [ ! -e "$1" ]; }
-contains() { case "$1" in *"$2"*) return 0 ;; esac; return 1; }
 
 defaults=$'[CONFIG]\r\nscreenmode=0\r\nscreendepth=16\r\nsyncrate=35\r\ngraphicdetail=0\r\nplaysound=10\r\nplaymusic=10\r\nattractsound=1\r\ngamemode=0\r\ngamelevel=1\r\nconsolecredits=3\r\narcadecredits=0\r\ncontinues=1\r\nextralives=2\r\nbonuslives=1\r\nfightstyle=0\r\nchangestyle=1\r\ncolorselect=1\r\nplayerhitplayer=1\r\ncharacterchange=1\r\nsavehiscores=1\r\nlanguage=0\r\n'
 
@@ -183,5 +128,4 @@ check "no terminal: one line" test "$(printf '%s\n' "$err" | wc -l)" = 1
 # An empty stderr also counts as one line above.
 check "no terminal: says why" contains "$err" "zorvikqm-setup: "
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish

@@ -16,25 +16,12 @@ program=$3
 work=$(mktemp -d /tmp/zq-wine-e2e-XXXXXX)
 runs=0
 socket="zq-wine-e2e-$$-$runs"
-passed=0
-failed=0
-
-tmux_() { tmux -L "$socket" -f "$work/tmux.conf" "$@"; }
-cleanup() { tmux_ kill-server >/dev/null 2>&1; rm -rf "$work"; }
+# Wine starts slowly on a loaded machine, and takes a key at a time.
+wait_tenths=200
+key_pause=0.3
+. "$(dirname "$0")/../e2e_checks.sh"
+cleanup() { stop_tmux; rm -rf "$work"; }
 trap cleanup EXIT
-printf 'set -g default-terminal tmux-256color\nset -g status off\n' >"$work/tmux.conf"
-
-check() {  # name, then a command that must succeed
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $name"
-    [ -n "${screen:-}" ] && printf '%s\n' "--- screen:" "$screen" "---"
-  fi
-}
 
 # start DIR: the program under Wine in DIR, in an 80x25 pane; its exit code
 # lands in DIR.exit when it ends.
@@ -48,53 +35,14 @@ start() {
     echo "sleep 60"  # keeps the pane, to see what the program left on it
   } >"$dir.sh"
   # A new server per run: one just told to stop may still be going away.
-  tmux_ kill-server >/dev/null 2>&1
+  stop_tmux
   runs=$((runs + 1))
   socket="zq-wine-e2e-$$-$runs"
   rm -f "$dir.exit"
-  tmux_ new-session -d -s e2e -x 80 -y 25 "bash '$dir.sh'"
+  open_pane 80 25 "$dir.sh"
 }
 
-capture() { screen=$(tmux_ capture-pane -t e2e -p 2>/dev/null); }
-capture_colours() { tmux_ capture-pane -t e2e -p -e 2>/dev/null; }
-
-# wait_for TEXT: until the screen shows TEXT (20 s at most: Wine starts slowly
-# on a loaded machine).
-wait_for() {
-  local i
-  for i in $(seq 200); do
-    capture
-    case "$screen" in *"$1"*) return 0 ;; esac
-    sleep 0.1
-  done
-  return 1
-}
-
-# wait_exit DIR: until the program has ended (20 s at most).
-wait_exit() {
-  local i
-  for i in $(seq 200); do
-    [ -s "$1.exit" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-keys() {  # one key at a time, each after the last was taken
-  local k
-  for k in "$@"; do
-    tmux_ send-keys -t e2e "$k"
-    sleep 0.3
-  done
-}
-
-line() { sed -n "$(($1 + 1))p" <<<"$screen"; }
-exit_code_is() { [ "$(cat "$1.exit" 2>/dev/null)" = "$2" ]; }
 exit_code_not() { [ -s "$1.exit" ] && [ "$(cat "$1.exit")" != "$2" ]; }
-file_is() { cmp -s "$1" "$2"; }
-no_file() { [ ! -e "$1" ]; }
-contains() { case "$1" in *"$2"*) return 0 ;; esac; return 1; }
-lacks() { ! contains "$1" "$2"; }
 
 defaults=$'[CONFIG]\r\nscreenmode=0\r\nscreendepth=16\r\nsyncrate=35\r\ngraphicdetail=0\r\nplaysound=10\r\nplaymusic=10\r\nattractsound=1\r\ngamemode=0\r\ngamelevel=1\r\nconsolecredits=3\r\narcadecredits=0\r\ncontinues=1\r\nextralives=2\r\nbonuslives=1\r\nfightstyle=0\r\nchangestyle=1\r\ncolorselect=1\r\nplayerhitplayer=1\r\ncharacterchange=1\r\nsavehiscores=1\r\nlanguage=0\r\n'
 
@@ -182,5 +130,4 @@ check "no console: one line" test "$(printf '%s\n' "$err" | wc -l)" = 1
 check "no console: says so" contains "$err" "no console"
 check "no console: no file" no_file "$dir/zorvikqm.ini"
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish
