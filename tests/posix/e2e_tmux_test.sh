@@ -42,7 +42,7 @@ check "Display entry on row 10" test "$(line 10)" = "$(printf '%30s' '')    Disp
 check "Save entry on row 18" test "$(line 18)" = "$(printf '%30s' '')  Save &  Exit"
 check "notice about the missing file" contains "$(line 6)" "No zorvikqm.ini here yet"
 colours=$(capture_colours)
-check "selected entry white on red" grep -q $'\e\\[[0-9;]*41m[^\e]*Display' <<<"$colours"
+check "selected entry on red" grep -q $'\e\\[48;5;124m[^\e]*Display' <<<"$colours"
 check "pane title" test "$(tmux_ display -p -t e2e '#{pane_title}')" = "Zorvik Quelta Marundo Setup"
 keys Down Down Enter
 check "DIP screen shown" wait_for "Game Mode               :  < Console >"
