@@ -173,6 +173,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   noecho();
   nonl();
   intrflush(stdscr, FALSE);
+  tty_keys_to_program();  // before def_prog_mode, so that a resume restores it too
   def_prog_mode();
   // Until the first endwin ncurses flushes after every cursor move, which
   // would split each redraw into many writes; suspending once before the
