@@ -17,6 +17,7 @@
 #include "app/option_screens.h"
 #include "app/prompts.h"
 #include "app/screens.h"
+#include "app/setup_flow.h"
 #include "app_harness.h"
 #include "runtime/console_palette.h"
 
@@ -64,7 +65,9 @@ std::string picture(const MemoryConsole& console) {
   return out;
 }
 
-const std::string kNotice = "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+// The notice for a file not there yet, in a fixed folder under a fixed home.
+const std::string kNotice =
+    notice_for({FileState::Absent, ""}, "/home/player/Games/Zorvik Quelta Marundo/zorvikqm.ini", "/home/player");
 
 struct GoldenScreen {
   std::string name;

@@ -41,6 +41,7 @@ check "banner on row 2" contains "$(line 2)" "Z O R V I K  Q U E L T A  M A R U 
 check "Display entry on row 10" test "$(line 10)" = "$(printf '%30s' '')    Display"
 check "Save entry on row 18" test "$(line 18)" = "$(printf '%30s' '')  Save &  Exit"
 check "notice about the missing file" contains "$(line 6)" "No zorvikqm.ini here yet"
+check "notice names the folder" grep -qx "  Folder: .*/typical" <<<"$(line 7)"
 colours=$(capture_colours)
 check "selected entry on red" grep -q $'\e\\[48;5;124m[^\e]*Display' <<<"$colours"
 check "pane title" test "$(tmux_ display -p -t e2e '#{pane_title}')" = "Zorvik Quelta Marundo Setup"

@@ -224,6 +224,7 @@ start prog_short 80 23 tmux-256color "$program"
 wait_for prog_short "ESC=Quit" || not_ok "program 80x23: no menu"
 expect_has "program 80x23: banner on row 1" "$(row_of prog_short 1)" "Z O R V I K"
 expect_has "program 80x23: notice on row 4" "$(row_of prog_short 4)" "No zorvikqm.ini here yet"
+expect_has "program 80x23: its folder on row 5" "$(row_of prog_short 5)" "/prog_short"
 expect_has "program 80x23: help on the last row" "$(row_of prog_short 22)" "UP/DOWN=Select"
 
 mkdir -p "$work/fsize"

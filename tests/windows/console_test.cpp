@@ -146,8 +146,8 @@ TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
   const std::vector<std::vector<std::string>> steps = {{}, {kDown, kDown, kEnter}, {kDown, kRight}};
   std::vector<std::vector<Cell>> seen_memory;
   std::vector<std::vector<Cell>> seen_real;
+  test::TempDir dir;  // one folder for both, which the notice names
   {
-    test::TempDir dir;
     MemoryConsole memory(size.buffer_width, size.buffer_height);
     test::ScriptedKeys keys;
     for (const auto& step : steps) {
@@ -159,7 +159,6 @@ TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
     run_setup(memory, keys, app);
   }
   {
-    test::TempDir dir;
     WindowsConsole real;
     test::ScriptedKeys keys;
     for (const auto& step : steps) {
