@@ -1,6 +1,7 @@
 // Every screen as a person sees it at 80x25, text and colour of each cell and
 // the cursor, compared with the files in tests/golden/. After an intended
 // change of a screen, `make golden` rewrites them (ZQ_UPDATE_GOLDEN=1).
+// And every colour pair they use, readable as a 256-colour terminal shows it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
