@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/display_text.h"
 #include "runtime/text_convert.h"
 
 namespace zq {
@@ -39,13 +40,14 @@ std::string prompt_answer(std::string_view key_text) {
   return {};
 }
 
-// The reason comes from the system and may be long or hold odd bytes: it is
-// cut to fit the screen, and the console shows any byte harmlessly.
+// The reason comes from the system and may be long, or in a language whose
+// letters the console lacks: it is shown as the console can show it, and cut
+// to fit the screen.
 void draw_save_error(Io io, std::string_view notice, std::string_view reason) {
   constexpr std::string_view kLead = "  Could not save zorvikqm.ini: ";
   constexpr std::string_view kAsk = "  Press any key to return to the menu.";
   constexpr std::size_t kMaxWidth = kScreenWidth - 4;  // room for the shadow and a margin
-  std::string first = std::string(kLead) + std::string(reason);
+  std::string first = std::string(kLead) + display_text(reason);
   std::string second(kAsk);
   const std::size_t width = std::min(kMaxWidth, std::max(first.size(), second.size()) + 3);
   first.resize(width, ' ');

@@ -75,7 +75,10 @@ void draw_frame(Io io, std::string_view notice) {
   print_at(s, 11, 2, kBanner);
   print_at(s, 11, 3, kBannerBlank);
   use_color(s, kColorFrame);
-  print_at(s, 0, 6, notice);
+  // The notice from row 6 on: one line, or two split at a line break.
+  const std::size_t split = notice.find('\n');
+  print_at(s, 0, 6, notice.substr(0, split));
+  if (split != std::string_view::npos) print_at(s, 0, 7, notice.substr(split + 1));
   print_at(s, 0, 24, kKeyHelp);
 }
 

@@ -50,7 +50,8 @@ std::int32_t step_up(std::int32_t value);
 // The scan code of a key_text: its second byte, 0 when it has none.
 int scan_code_of(std::string_view key_text);
 
-// Clears the screen and draws the backdrop; leaves the cursor hidden.
+// Clears the screen and draws the backdrop, with the notice's line on row 6
+// and, after a line break, its second on row 7; leaves the cursor hidden.
 void draw_frame(Io io, std::string_view notice);
 // The five entries with `main_cursor` highlighted, cursor on it, then the pause.
 void draw_main_menu(Io io, std::int32_t main_cursor, std::int32_t menu_column);

@@ -4,15 +4,55 @@
 #include "app/prompts.h"
 #include "app/screens.h"
 #include "runtime/console_screen.h"
+#include "runtime/display_text.h"
 #include "runtime/file_store.h"
+#include "runtime/user_folder.h"
 
 namespace zq {
 namespace {
 
 enum class State { MainMenu, Display, Sound, Dip, QuitPrompt, SavePrompt, SaveFailed, QuitEnd, SaveEnd };
 
-// The notice line leaves the last two columns of the row blank.
+// The notice's lines leave the last two columns of their rows blank.
 constexpr std::size_t kNoticeWidth = 78;
+constexpr std::string_view kMore = "...";
+
+// At most kNoticeWidth characters: cut after the last word that fits with
+// "...", or mid-word when even the first one after `keep` does not.
+std::string cut_after_word(std::string text, std::size_t keep) {
+  if (text.size() <= kNoticeWidth) return text;
+  std::size_t end = kNoticeWidth - kMore.size();
+  const std::size_t space = text.rfind(' ', end);
+  if (space != std::string::npos && space > keep) end = space;
+  text.resize(end);
+  return text + std::string(kMore);
+}
+
+// At most `width` characters, its end kept: a folder's own name is at the end.
+std::string cut_from_left(const std::string& text, std::size_t width) {
+  if (text.size() <= width) return text;
+  return std::string(kMore) + text.substr(text.size() - (width - kMore.size()));
+}
+
+// The folder of a file's path: up to its last separator, which stays where
+// it is all of a root ("/", "C:\"); empty for a bare name.
+std::string folder_of(std::string_view path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  if (separator == std::string_view::npos) return {};
+  const bool root = separator == 0 || path[separator - 1] == ':';
+  return std::string(path.substr(0, root ? separator + 1 : separator));
+}
+
+// `folder` with the home folder at its start shown as "~", as a Unix shell
+// shows it (only Unix names a home). A home of "/" would make every folder
+// "~", and is left alone.
+std::string under_home(std::string_view folder, std::string_view home) {
+  while (home.size() > 1 && home.back() == '/') home.remove_suffix(1);
+  if (home.size() <= 1 || !folder.starts_with(home)) return std::string(folder);
+  const std::string_view rest = folder.substr(home.size());
+  if (!rest.empty() && rest.front() != '/') return std::string(folder);  // /home/ann is not under /home/an
+  return "~" + std::string(rest);
+}
 
 constexpr bool is_end(State s) { return s == State::QuitEnd || s == State::SaveEnd; }
 
@@ -89,34 +129,33 @@ State state_key(Io io, AppState& app, State state) {
 
 }  // namespace
 
-std::string notice_for(const FileProbe& probe) {
+std::string notice_for(const FileProbe& probe, std::string_view path, std::string_view home) {
   std::string_view lead;
+  std::string finding;
   switch (probe.state) {
     case FileState::Absent:
-      if (probe.reason.empty()) return "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+      if (probe.reason.empty()) finding = "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
       lead = "  No zorvikqm.ini yet, and it cannot be created: ";
       break;
     case FileState::Readable:
-      if (probe.reason.empty()) return "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it.";
+      if (probe.reason.empty()) finding = "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it.";
       lead = "  Settings read, but zorvikqm.ini cannot be saved: ";
       break;
     case FileState::Unreadable:
       lead = "  Cannot read or save zorvikqm.ini: ";
       break;
   }
-  std::string notice = std::string(lead) + probe.reason;
-  if (notice.size() <= kNoticeWidth) return notice;
-  // Cut after the last word that fits with the "...", or mid-word when even
-  // the first one does not.
-  constexpr std::string_view kMore = "...";
-  std::size_t end = kNoticeWidth - kMore.size();
-  const std::size_t space = notice.rfind(' ', end);
-  if (space != std::string::npos && space > lead.size()) end = space;
-  notice.resize(end);
-  return notice + std::string(kMore);
+  if (finding.empty()) finding = cut_after_word(std::string(lead) + display_text(probe.reason), lead.size());
+  constexpr std::string_view kFolderLead = "  Folder: ";
+  const std::string folder = folder_of(path);
+  const std::string shown = folder.empty() ? std::string("the current one, which the system cannot name")
+                                           : display_text(under_home(folder, home));
+  return finding + "\n" + std::string(kFolderLead) + cut_from_left(shown, kNoticeWidth - kFolderLead.size());
 }
 
-std::string config_notice(const std::string& path) { return notice_for(probe_file(path)); }
+std::string config_notice(const std::string& path) {
+  return notice_for(probe_file(path), path, home_folder());
+}
 
 SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
   ConsoleScreen screen;

@@ -19,7 +19,7 @@ inline constexpr std::string_view kConsoleTitle = "Zorvik Quelta Marundo Setup";
 struct AppState {
   SetupSettings settings;
   std::string config_path;
-  std::string notice;      // the frame's notice line
+  std::string notice;      // the frame's notice: two lines, split by '\n'
   std::string save_error;  // why the last save failed
   std::int32_t main_cursor = 0;
   std::int32_t screen_cursor = 0;
@@ -40,11 +40,15 @@ enum class SetupEnd {
 // at `config_path`. `state` is left as the run ended, for the caller to see.
 SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& state);
 
-// The one-line notice for the frame: whether the file was found, and whether
-// a save can work, with the system's reason when it cannot. At most 78
-// characters; a long reason is cut after a word, with "...".
+// The frame's notice for zorvikqm.ini at `path`, two lines of at most 78
+// characters: whether the file was found and whether a save can work (with
+// the system's reason when it cannot, cut after a word with "..." if long),
+// then the folder it is in (cut from the left with "..." if long). The
+// system's texts are shown as the console can show them (display_text).
 std::string config_notice(const std::string& path);
-// The same for a probe already made.
-std::string notice_for(const FileProbe& probe);
+// The same for a probe already made, with `home` at the start of the folder
+// shown as "~" (none when empty); a bare file name says the system cannot
+// name the current folder.
+std::string notice_for(const FileProbe& probe, std::string_view path, std::string_view home);
 
 }  // namespace zq

@@ -1,9 +1,11 @@
 // Every screen as a person sees it at 80x25, text and colour of each cell and
 // the cursor, compared with the files in tests/golden/. After an intended
 // change of a screen, `make golden` rewrites them (ZQ_UPDATE_GOLDEN=1).
+// And every colour pair they use, readable as a 256-colour terminal shows it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +18,9 @@
 #include "app/option_screens.h"
 #include "app/prompts.h"
 #include "app/screens.h"
+#include "app/setup_flow.h"
 #include "app_harness.h"
+#include "runtime/console_palette.h"
 
 namespace zq {
 namespace {
@@ -62,7 +66,9 @@ std::string picture(const MemoryConsole& console) {
   return out;
 }
 
-const std::string kNotice = "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
+// The notice for a file not there yet, in a fixed folder under a fixed home.
+const std::string kNotice =
+    notice_for({FileState::Absent, ""}, "/home/player/Games/Zorvik Quelta Marundo/zorvikqm.ini", "/home/player");
 
 struct GoldenScreen {
   std::string name;
@@ -106,6 +112,15 @@ std::vector<GoldenScreen> all_screens() {
   return screens;
 }
 
+MemoryConsole drawn(const GoldenScreen& screen) {
+  MemoryConsole console;
+  ConsoleScreen s;
+  test::ScriptedKeys keys;
+  open_console(s, console);
+  screen.draw(Io{s, keys});
+  return console;
+}
+
 std::string read_text(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -138,12 +153,7 @@ TEST(GoldenScreens, EveryScreenMatchesItsFile) {
   }
   std::set<std::string> expected;
   for (const GoldenScreen& screen : all_screens()) {
-    MemoryConsole console;
-    ConsoleScreen s;
-    test::ScriptedKeys keys;
-    open_console(s, console);
-    screen.draw(Io{s, keys});
-    const std::string got = picture(console);
+    const std::string got = picture(drawn(screen));
     const fs::path file = dir / (screen.name + ".txt");
     expected.insert(file.filename().string());
     if (update) {
@@ -157,6 +167,41 @@ TEST(GoldenScreens, EveryScreenMatchesItsFile) {
   // A file no screen produces is stale.
   for (const auto& entry : fs::directory_iterator(dir)) {
     EXPECT_TRUE(expected.count(entry.path().filename().string()) == 1) << entry.path().string();
+  }
+}
+
+// WCAG contrast of two 0xRRGGBB colours, from 1 (none) to 21.
+double contrast(std::uint32_t a, std::uint32_t b) {
+  const auto luminance = [](std::uint32_t rgb) {
+    double sum = 0;
+    for (const auto& [shift, weight] : {std::pair{16, 0.2126}, {8, 0.7152}, {0, 0.0722}}) {
+      const double c = ((rgb >> shift) & 0xFFu) / 255.0;
+      sum += weight * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Every colour pair on the screens can be read as a 256-colour terminal shows
+// it, each console colour as its nearest fixed entry.
+TEST(GoldenScreens, EveryColourPairIsReadableOn256Colours) {
+  std::vector<int> nearest;
+  for (std::uint32_t rgb : kClassicPalette) nearest.push_back(nearest_entry(rgb));
+  EXPECT_EQ(nearest, (std::vector<int>{16, 19, 34, 37, 124, 127, 130, 248, 240, 63, 83, 87, 203, 207, 227, 231}));
+  std::set<std::uint16_t> pairs;
+  for (const GoldenScreen& screen : all_screens()) {
+    const MemoryConsole console = drawn(screen);
+    for (std::uint16_t row = 0; row < console.height(); ++row) {
+      for (std::uint16_t column = 0; column < console.width(); ++column) pairs.insert(console.cell(column, row).attr);
+    }
+  }
+  EXPECT_EQ(pairs.size(), std::size(kColourLetters));
+  for (std::uint16_t attr : pairs) {
+    const std::uint32_t fg = rgb_of_entry(nearest_entry(kClassicPalette[attr & 0xFu]));
+    const std::uint32_t bg = rgb_of_entry(nearest_entry(kClassicPalette[(attr >> 4) & 0xFu]));
+    EXPECT_GE(contrast(fg, bg), 4.5) << "attribute " << attr << " (" << letter_of(attr) << ")";
   }
 }
 

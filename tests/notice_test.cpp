@@ -1,5 +1,6 @@
-// The notice line: what it says for each finding about zorvikqm.ini, and
-// that it keeps within 78 characters whatever the system's reason.
+// The notice: what its first line says for each finding about zorvikqm.ini,
+// how its second names the folder, and that both keep within 78 characters
+// whatever the system's reason and the folder's name.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +9,11 @@
 
 namespace zq {
 namespace {
+
+std::string line_of(const std::string& notice, int line) {
+  const std::size_t split = notice.find('\n');
+  return line == 0 ? notice.substr(0, split) : notice.substr(split + 1);
+}
 
 TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
   const struct {
@@ -28,8 +34,36 @@ TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
       // One long word: cut inside it.
       {FileState::Unreadable, std::string(60, 'x'),
        "  Cannot read or save zorvikqm.ini: " + std::string(39, 'x') + "..."},
+      // The system's text as the console shows it: no control byte gets through.
+      {FileState::Unreadable, "bad\x1b[2Jname\n", "  Cannot read or save zorvikqm.ini: bad?[2Jname?"},
   };
-  for (const auto& c : cases) EXPECT_EQ(notice_for({c.state, c.reason}), c.notice) << c.reason;
+  for (const auto& c : cases) {
+    EXPECT_EQ(line_of(notice_for({c.state, c.reason}, "/zq/zorvikqm.ini", ""), 0), c.notice) << c.reason;
+  }
+}
+
+TEST(Notice, NamesTheFolder) {
+  const std::string deep = "/" + std::string(40, 'a') + "/" + std::string(40, 'b');
+  const struct {
+    std::string path, home, line;
+  } cases[] = {
+      {"/home/ann/games/zq/zorvikqm.ini", "/home/ann", "  Folder: ~/games/zq"},
+      {"/home/ann/zorvikqm.ini", "/home/ann/", "  Folder: ~"},
+      {"/home/anna/zorvikqm.ini", "/home/ann", "  Folder: /home/anna"},
+      {"/srv/zq/zorvikqm.ini", "/", "  Folder: /srv/zq"},
+      {"/zorvikqm.ini", "", "  Folder: /"},
+      {"C:\\Games\\ZQ\\zorvikqm.ini", "", "  Folder: C:\\Games\\ZQ"},
+      {"C:\\zorvikqm.ini", "", "  Folder: C:\\"},
+      {"zorvikqm.ini", "/home/ann", "  Folder: the current one, which the system cannot name"},
+      // A line break in a name would otherwise split the notice.
+      {"/tmp/a\nb/zorvikqm.ini", "", "  Folder: /tmp/a?b"},
+      // Too long: cut from the left, keeping the folder's own name.
+      {deep + "/zorvikqm.ini", "", "  Folder: ..." + deep.substr(deep.size() - 65)},
+  };
+  for (const auto& c : cases) {
+    const std::string notice = notice_for({FileState::Absent, ""}, c.path, c.home);
+    EXPECT_EQ(line_of(notice, 1), c.line) << c.path;
+  }
 }
 
 TEST(Notice, NeverLongerThan78Characters) {
@@ -37,11 +71,13 @@ TEST(Notice, NeverLongerThan78Characters) {
     for (std::size_t length = 0; length <= 100; ++length) {
       std::string reason;
       while (reason.size() < length) reason += reason.size() % 7 == 6 ? ' ' : 'r';
-      const std::string notice = notice_for({state, reason});
-      EXPECT_LE(notice.size(), 78u) << notice;
-      if (notice.find(reason) != std::string::npos) continue;
-      ASSERT_TRUE(notice.ends_with("...")) << notice;  // a cut shows
-      EXPECT_NE(notice[notice.size() - 4], ' ') << notice;
+      const std::string notice = notice_for({state, reason}, "/" + reason + "/zorvikqm.ini", "");
+      EXPECT_LE(line_of(notice, 1).size(), 78u) << notice;
+      const std::string first = line_of(notice, 0);
+      EXPECT_LE(first.size(), 78u) << first;
+      if (first.find(reason) != std::string::npos) continue;
+      ASSERT_TRUE(first.ends_with("...")) << first;  // a cut shows
+      EXPECT_NE(first[first.size() - 4], ' ') << first;
     }
   }
 }

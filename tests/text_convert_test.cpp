@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "runtime/display_text.h"
+
 namespace zq {
 namespace {
 
@@ -146,6 +148,30 @@ TEST(TrimLeadingBlanks, DropsOnlyLeadingBlanks) {
       {"  /a\0  junk"s, "/a"},
   };
   for (const auto& c : cases) EXPECT_EQ(trim_leading_blanks(c.text), c.expected);
+}
+
+// A system text as one byte per character: with no letters beyond ASCII (as
+// on a terminal), and with a console that has two of them (è and é, as in
+// code page 850).
+TEST(OneBytePerCharacter, EachCharacterOneCell) {
+  const auto none = [](char32_t) -> unsigned char { return 0; };
+  const auto two = [](char32_t c) -> unsigned char { return c == U'\u00E8' ? 0x8A : c == U'\u00E9' ? 0x82 : 0; };
+  const struct {
+    std::string utf8, ascii, with_two;
+  } cases[] = {
+      {"Permission denied", "Permission denied", "Permission denied"},
+      {"Acc\xC3\xA8s refus\xC3\xA9", "Acc?s refus?", "Acc\x8As refus\x82"},
+      {"\xC3\xA0 \xE6\x97\xA5 \xF0\x9F\x98\x80", "? ? ?", "? ? ?"},  // à, 日, an emoji: one each
+      {"a\tb\x1b[m\x7F\xC2\x85\0c"s, "a?b?[m???c", "a?b?[m???c"},        // control characters
+      {"\xE8", "?", "?"},                                                  // Latin-1, not UTF-8
+      {"\xC3", "?", "?"},                                                  // cut short
+      {"\xC3\xA8\xA8", "??", "\x8A?"},                                   // a stray continuation
+      {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "?? ??? ????", "?? ??? ????"},  // overlong, surrogate, too high
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(one_byte_per_character(c.utf8, none), c.ascii) << c.utf8;
+    EXPECT_EQ(one_byte_per_character(c.utf8, two), c.with_two) << c.utf8;
+  }
 }
 
 }  // namespace

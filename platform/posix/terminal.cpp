@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/posix/tty_session.h"
+#include "runtime/console_palette.h"
 #include "runtime/console_screen.h"
 // Last: it brings in term.h, whose capability macros clash with our names.
 #include "platform/posix/terminal_impl.h"
@@ -59,8 +60,43 @@ bool has_xterm_title(std::string_view term) {
 }
 
 // Console colour index (bit 0 blue, 1 green, 2 red) to ANSI (bit 0 red, 2 blue).
-constexpr short ansi_colour(unsigned index) {
-  return static_cast<short>(((index & 1u) << 2) | (index & 2u) | ((index & 4u) >> 2));
+constexpr int ansi_colour(unsigned index) {
+  return static_cast<int>(((index & 1u) << 2) | (index & 2u) | ((index & 4u) >> 2));
+}
+
+// The terminal's description says that it takes colours as 0xRRGGBB numbers
+// (RGB, as a flag, a number or a string); ncurses then sends them as such.
+bool takes_rgb_colours() {
+#if defined(NCURSES_EXT_COLORS)
+  return tigetflag(const_cast<char*>("RGB")) > 0 || tigetnum(const_cast<char*>("RGB")) > 0 ||
+         capability("RGB") != nullptr;
+#else
+  return false;  // colour numbers past a short need the extended colour calls
+#endif
+}
+
+// The colour the terminal is sent for console colour `index`. Entries 0 to 15
+// are whatever the terminal's theme makes of them (brown is often a bright
+// yellow that white text cannot be read on), so where there is more the
+// console's own colours are sent: by value, or as the nearest fixed entry.
+int terminal_colour(unsigned index, int colours, bool rgb) {
+  if (rgb) {
+    // Some descriptions send small numbers as palette entries (below 8, 16 or
+    // 256); such a colour goes with its red one step up, which no eye sees.
+    const std::uint32_t value = kClassicPalette[index];
+    return static_cast<int>(value < 0x100 ? value | 0x010000 : value);
+  }
+  if (colours >= 256) return nearest_entry(kClassicPalette[index]);
+  const int ansi = ansi_colour(index & 7u);
+  return colours >= 16 && (index & 8u) != 0 ? ansi + 8 : ansi;
+}
+
+bool make_pair(short pair, int foreground, int background) {
+#if defined(NCURSES_EXT_COLORS)
+  return init_extended_pair(pair, foreground, background) == OK;
+#else
+  return init_pair(pair, static_cast<short>(foreground), static_cast<short>(background)) == OK;
+#endif
 }
 
 }  // namespace
@@ -137,6 +173,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   noecho();
   nonl();
   intrflush(stdscr, FALSE);
+  tty_keys_to_program();  // before def_prog_mode, so that a resume restores it too
   def_prog_mode();
   // Until the first endwin ncurses flushes after every cursor move, which
   // would split each redraw into many writes; suspending once before the
@@ -159,11 +196,18 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   typeahead(-1);
   scrollok(stdscr, FALSE);
   if (has_colors()) {
+    // ncurses resets the terminal's palette (orig_colors) whenever it takes
+    // the screen, which would undo colours the user has set (a theme sent
+    // with OSC 4). This program never changes the palette: nothing to reset.
+    if (char* reset = tigetstr(const_cast<char*>("oc")); reset != nullptr && reset != reinterpret_cast<char*>(-1)) {
+      reset[0] = '\0';
+    }
     start_color();
     // Pair 0 in the terminal's own colours: the reset ncurses sends after
     // every update is then the shortest one.
     use_default_colors();
     colours = COLORS;
+    rgb_colours = takes_rgb_colours();
   }
   if (capability("tsl") != nullptr && capability("fsl") != nullptr && tigetflag(const_cast<char*>("hs")) > 0) {
     title_start = capability_bytes("tsl");
@@ -208,16 +252,11 @@ chtype Terminal::Impl::attribute(std::uint16_t attr) {
   const unsigned bg = index >> 4;
   chtype look = A_NORMAL;
   if (colours >= 8) {
-    short fg_colour = ansi_colour(fg);
-    short bg_colour = ansi_colour(bg);
-    if (colours >= 16) {
-      fg_colour = static_cast<short>(fg_colour + (fg & 8u ? 8 : 0));
-      bg_colour = static_cast<short>(bg_colour + (bg & 8u ? 8 : 0));
-    } else if (fg & 8u) {
-      look |= A_BOLD;  // 8-colour terminals brighten the foreground with bold
-    }
+    // 8-colour terminals brighten the foreground with bold.
+    if (colours < 16 && (fg & 8u) != 0) look |= A_BOLD;
     // Pairs are numbered as first needed; a chtype holds pair numbers up to 255.
-    if (next_pair < std::min(COLOR_PAIRS, 256) && init_pair(next_pair, fg_colour, bg_colour) == OK) {
+    if (next_pair < std::min(COLOR_PAIRS, 256) &&
+        make_pair(next_pair, terminal_colour(fg, colours, rgb_colours), terminal_colour(bg, colours, rgb_colours))) {
       look |= COLOR_PAIR(next_pair);
       ++next_pair;
     }

@@ -38,6 +38,7 @@ struct Terminal::Impl {
   std::string title_start, title_end;
   std::string paste_on, paste_off;  // bracketed paste, where the terminal has it
   int colours = 0;
+  bool rgb_colours = false;  // colours sent as 0xRRGGBB values
   short next_pair = 1;
   std::array<chtype, 256> attr_cache{};
   std::array<bool, 256> attr_known{};

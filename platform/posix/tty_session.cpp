@@ -186,6 +186,14 @@ void tty_end() {
   close_wake_pipe();
 }
 
+void tty_keys_to_program() {
+  termios modes{};
+  if (::tcgetattr(g_tty_fd, &modes) != 0) return;
+  modes.c_iflag &= ~static_cast<tcflag_t>(IXON);
+  modes.c_lflag &= ~static_cast<tcflag_t>(IEXTEN);
+  ::tcsetattr(g_tty_fd, TCSANOW, &modes);
+}
+
 bool tty_rearm() { return !g_armed.exchange(true); }
 
 bool tty_take_resumed() {

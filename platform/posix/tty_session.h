@@ -21,6 +21,12 @@ void tty_restore() noexcept;
 // Restores, puts back the shell's signal actions and closes the wake pipe.
 void tty_end();
 
+// Keys that the tty would act on itself reach the program instead: Ctrl+S
+// no longer stops all output until Ctrl+Q (IXON), nor do Ctrl+V and, on BSD,
+// Ctrl+O quote or discard (IEXTEN). Ctrl+C and Ctrl+Z keep their signals.
+// The shell's modes come back with tty_restore.
+void tty_keys_to_program();
+
 // Continued after a stop: the terminal is ours again and needs restoring on
 // exit. True when it had been handed back (Ctrl+Z), false after a stop from
 // outside, which left it as it was.

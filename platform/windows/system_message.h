@@ -1,4 +1,4 @@
-// The system's text for a Windows error code, without the line break that
+// The system's text for a Windows error code, in UTF-8, without the line break that
 // FormatMessage ends it with.
 #pragma once
 

@@ -41,10 +41,15 @@ check "banner on row 2" contains "$(line 2)" "Z O R V I K  Q U E L T A  M A R U 
 check "Display entry on row 10" test "$(line 10)" = "$(printf '%30s' '')    Display"
 check "Save entry on row 18" test "$(line 18)" = "$(printf '%30s' '')  Save &  Exit"
 check "notice about the missing file" contains "$(line 6)" "No zorvikqm.ini here yet"
+check "notice names the folder" grep -qx "  Folder: .*/typical" <<<"$(line 7)"
 colours=$(capture_colours)
-check "selected entry white on red" grep -q $'\e\\[[0-9;]*41m[^\e]*Display' <<<"$colours"
+check "selected entry on red" grep -q $'\e\\[48;5;124m[^\e]*Display' <<<"$colours"
 check "pane title" test "$(tmux_ display -p -t e2e '#{pane_title}')" = "Zorvik Quelta Marundo Setup"
-keys Down Down Enter
+# Ctrl+S, pressed to save, must not stop the terminal's output.
+keys C-s Down
+sleep 0.3
+check "after Ctrl+S, Down moves the bar" grep -q $'\e\\[48;5;124m[^\e]*Sound' <<<"$(capture_colours)"
+keys Down Enter
 check "DIP screen shown" wait_for "Game Mode               :  < Console >"
 keys Down Down Right
 check "speed changed" wait_for "Game Speed              :  < Fast (40 FPS) >"

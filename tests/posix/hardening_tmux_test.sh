@@ -87,7 +87,7 @@ tm paste-buffer -p -b clip -t paste
 tm send-keys -t paste -H 61
 if wait_for paste "key: 61 1e"; then ok "paste: keys read after the paste"; else not_ok "paste: $(row_of paste 22)"; fi
 expect_lacks "paste: demo still running (no q, no x taken from the paste)" "$(screen_of paste)" "exit="
-expect_has "paste: selection not moved by the paste" "$(row_colours paste 12)" $'\e[41m     Sound      '
+expect_has "paste: selection not moved by the paste" "$(row_colours paste 12)" $'\e[48;5;124m     Sound      '
 tm send-keys -t paste q
 ended_with paste 0
 check_modes_back paste
@@ -159,7 +159,7 @@ for term in linux vt100 vt220 ansi xterm-256color; do
   ended_with "$name" 0
   check_modes_back "$name"
   expect_eq "$name: the program's screen is gone, the shell's next line at the top" "$(screen_of "$name" | grep -v '^$')" "exit=0"
-  expect_lacks "$name: default colours left" "$(colours_of "$name")" $'\e[44m'
+  expect_lacks "$name: no background colour left" "$(colours_of "$name")" $'\e[4'
   expect_lacks "$name: no padding shown as text" "$(screen_of "$name")" '$<'
 done
 
@@ -191,9 +191,9 @@ for _ in $(seq 50); do [[ "$(row_of grown 7 | cut -c21-32)" == "ROW 0 MARKER" ]]
 expect_eq "big: layout row 0 on row 7 from column 20" "$(row_of big 7 | cut -c21-32)" "ROW 0 MARKER"
 expect_eq "big: Display centred" "$(row_of big 17 | cut -c51-66)" "    Display"
 expect_eq "big: cursor on the selected entry" "$(pane big '#{cursor_x},#{cursor_y}')" "50,17"
-expect_has "big: blue above the layout" "$(row_colours big 0)" $'\e[44m'
-expect_has "big: blue left of the layout" "$(row_colours big 20)" $'\e[44m'
-expect_has "big: blue below the layout" "$(row_colours big 39)" $'\e[44m'
+expect_has "big: blue above the layout" "$(row_colours big 0)" $'\e[48;5;19m'
+expect_has "big: blue left of the layout" "$(row_colours big 20)" $'\e[48;5;19m'
+expect_has "big: blue below the layout" "$(row_colours big 39)" $'\e[48;5;19m'
 expect_eq "grown: looks as the large start does" "$(colours_of grown)" "$(colours_of big)"
 expect_eq "grown: cursor as at the large start" "$(pane grown '#{cursor_x},#{cursor_y}')" "50,17"
 
@@ -204,11 +204,11 @@ tm send-keys -t prog_paste Up
 tm set-buffer -b cmd $'\ry\recho pasted command ran\r'
 tm paste-buffer -p -b cmd -t prog_paste
 tm send-keys -t prog_paste Down  # read after the paste: once it acts, the paste was read too
-wait_colours prog_paste 10 $'\e[41m    Display' || not_ok "program paste: Down after the paste not acted on"
+wait_colours prog_paste 10 $'\e[48;5;124m    Display' || not_ok "program paste: Down after the paste not acted on"
 expect_lacks "program paste: no save prompt, still running" "$(screen_of prog_paste)" "exit="
 expect_has "program paste: still on the menu" "$(screen_of prog_paste)" "Save &  Exit"
 tm send-keys -t prog_paste M-y Up
-wait_colours prog_paste 18 $'\e[41m  Save &  Exit' || not_ok "program Alt+Y: Up after it not acted on"
+wait_colours prog_paste 18 $'\e[48;5;124m  Save &  Exit' || not_ok "program Alt+Y: Up after it not acted on"
 expect_lacks "program Alt+Y: no quit prompt answered" "$(screen_of prog_paste)" "exit="
 expect_lacks "program Alt+Y: no quit prompt opened" "$(screen_of prog_paste)" "(Y/N)"
 tm send-keys -t prog_paste Escape
@@ -224,6 +224,7 @@ start prog_short 80 23 tmux-256color "$program"
 wait_for prog_short "ESC=Quit" || not_ok "program 80x23: no menu"
 expect_has "program 80x23: banner on row 1" "$(row_of prog_short 1)" "Z O R V I K"
 expect_has "program 80x23: notice on row 4" "$(row_of prog_short 4)" "No zorvikqm.ini here yet"
+expect_has "program 80x23: its folder on row 5" "$(row_of prog_short 5)" "/prog_short"
 expect_has "program 80x23: help on the last row" "$(row_of prog_short 22)" "UP/DOWN=Select"
 
 mkdir -p "$work/fsize"

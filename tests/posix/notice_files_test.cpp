@@ -1,6 +1,7 @@
 // The notice line on real files: what start-up finds, said truthfully. For
 // each case the save is then tried: it works exactly when the notice says so.
 #include <sys/stat.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -36,7 +37,10 @@ std::string plain_file(const test::TempDir& dir) {
 void check(const NoticeCase& c) {
   test::TempDir dir;
   const std::string path = c.setup(dir);
-  EXPECT_EQ(config_notice(path), c.notice) << c.what;
+  // With the directory as home, the folder shows as "~" or under it.
+  ::setenv("HOME", dir.path().c_str(), 1);
+  const std::string under_home = path.substr(dir.path().size(), path.rfind('/') - dir.path().size());
+  EXPECT_EQ(config_notice(path), c.notice + "\n  Folder: ~" + under_home) << c.what;
   const bool promised = c.notice == kCreates || c.notice == kWritesBack;
   EXPECT_EQ(write_config_value(path, "CONFIG", "k", "2").ok, promised) << c.what;
 }

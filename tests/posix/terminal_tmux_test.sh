@@ -68,16 +68,16 @@ done
 expect_has "TERM unset: says so" "$(cat "$work/unset.err")" "TERM is not set"
 expect_has "TERM unknown: says so" "$(cat "$work/unknown.err")" "unknown terminal type 'no-such-terminal'"
 
-echo "# drawing, 16 colours"
+echo "# drawing, 256 colours: the console's own, as entries of the cube"
 start draw 80 25 tmux-256color
 wait_for draw "Display" || not_ok "draw: menu never appeared"
 expect_eq "draw: entry text at column 30 of row 10" "$(row_of draw 10 | cut -c31-46)" "    Display"
 expect_eq "draw: top row shown at 25 rows" "$(row_of draw 0 | cut -c1-12)" "ROW 0 MARKER"
 expect_eq "draw: help line on row 24" "$(row_of draw 24 | cut -c6-19)" "UP/DOWN=Select"
-expect_has "draw: white on blue is bright white on ANSI blue" "$(row_colours draw 12)" $'\e[97m\e[44m'
-expect_has "draw: selected bar is on red (79)" "$(row_colours draw 10)" $'\e[41m    Display     '
-expect_has "draw: yellow on blue is bright yellow (30)" "$(row_colours draw 12)" $'\e[93m     Sound      '
-expect_has "draw: brown banner is ANSI yellow (111)" "$(row_colours draw 2)" $'\e[43m  Z O R V I K'
+expect_has "draw: white on blue (31)" "$(row_colours draw 12)" $'\e[38;5;231m\e[48;5;19m'
+expect_has "draw: selected bar is on red (79)" "$(row_colours draw 10)" $'\e[48;5;124m    Display     '
+expect_has "draw: yellow on blue (30)" "$(row_colours draw 12)" $'\e[38;5;227m     Sound      '
+expect_has "draw: banner on brown (111)" "$(row_colours draw 2)" $'\e[48;5;130m  Z O R V I K'
 expect_eq "draw: control and high bytes shown as placeholders" "$(row_of draw 20 | cut -c1-14)" "ctl:?[31mX?|?|"
 expect_eq "draw: alternate screen" "$(pane draw '#{alternate_on}')" 1
 expect_eq "draw: title set" "$(pane draw '#{pane_title}')" "Zorvik Quelta Marundo Setup"
@@ -92,7 +92,7 @@ key_case() {  # description, tmux send-keys arguments..., expected hex
   wait_for draw "key: 61 1e" >/dev/null
 }
 key_case "Down" Down "ff 50"
-expect_has "key: Down moved the bar to row 12" "$(row_colours draw 12)" $'\e[41m     Sound      '
+expect_has "key: Down moved the bar to row 12" "$(row_colours draw 12)" $'\e[48;5;124m     Sound      '
 expect_eq "key: cursor follows the bar" "$(pane draw '#{cursor_x},#{cursor_y}')" "30,12"
 key_case "Up" Up "ff 48"
 key_case "Left" Left "ff 4b"
@@ -122,7 +122,11 @@ echo "# normal end"
 tm send-keys -t draw q
 check_restored draw 0
 
-echo "# 8 colours and no colours"
+echo "# 16, 8 and no colours"
+start sixteen 80 25 xterm-16color
+wait_for sixteen "Display" || not_ok "sixteen: menu never appeared"
+expect_has "16 colours: yellow is bright ANSI yellow" "$(row_colours sixteen 12)" $'\e[93m     Sound      '
+expect_has "16 colours: banner on ANSI yellow" "$(row_colours sixteen 2)" $'\e[43m  Z O R V I K'
 start eight 80 25 screen
 wait_for eight "Display" || not_ok "eight: menu never appeared"
 expect_has "8 colours: bright foreground by bold" "$(row_colours eight 12)" $'\e[1m\e[37m\e[44m'
@@ -151,7 +155,7 @@ if wait_for short "Display"; then ok "small: screen back after enlarging"; else 
 # typed while too small would have moved the bar if it had been kept.
 tm send-keys -t short -H 61
 if wait_for short "key: 61 1e"; then ok "small: keys read after enlarging"; else not_ok "small: no key read after enlarging"; fi
-expect_has "small: key pressed while hidden was not acted on" "$(row_colours short 10)" $'\e[41m    Display     '
+expect_has "small: key pressed while hidden was not acted on" "$(row_colours short 10)" $'\e[48;5;124m    Display     '
 expect_eq "small: top row shown again at 25 rows" "$(row_of short 0 | cut -c1-12)" "ROW 0 MARKER"
 
 echo "# ways out"
@@ -196,7 +200,7 @@ if command -v bash >/dev/null; then
   tm send-keys -t job "fg" Enter
   if wait_pane job '#{alternate_on}' 1 && wait_for job "Display"; then ok "fg: screen back"; else not_ok "fg: screen not back"; fi
   expect_eq "fg: title set again" "$(pane job '#{pane_title}')" "Zorvik Quelta Marundo Setup"
-  expect_has "fg: as it was" "$(row_colours job 12)" $'\e[41m     Sound      '
+  expect_has "fg: as it was" "$(row_colours job 12)" $'\e[48;5;124m     Sound      '
   tm send-keys -t job Up
   if wait_for job "key: ff 48"; then ok "fg: keys read again"; else not_ok "fg: keys lost"; fi
   tm send-keys -t job q

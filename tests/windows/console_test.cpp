@@ -12,6 +12,7 @@
 
 #include "app/setup_flow.h"
 #include "app_harness.h"
+#include "platform/windows/display_text.h"
 #include "runtime/console_screen.h"
 #include "runtime/memory_console.h"
 
@@ -145,8 +146,8 @@ TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
   const std::vector<std::vector<std::string>> steps = {{}, {kDown, kDown, kEnter}, {kDown, kRight}};
   std::vector<std::vector<Cell>> seen_memory;
   std::vector<std::vector<Cell>> seen_real;
+  test::TempDir dir;  // one folder for both, which the notice names
   {
-    test::TempDir dir;
     MemoryConsole memory(size.buffer_width, size.buffer_height);
     test::ScriptedKeys keys;
     for (const auto& step : steps) {
@@ -158,7 +159,6 @@ TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
     run_setup(memory, keys, app);
   }
   {
-    test::TempDir dir;
     WindowsConsole real;
     test::ScriptedKeys keys;
     for (const auto& step : steps) {
@@ -353,6 +353,24 @@ TEST(WindowsConsole, SmallWindowAsksToBeEnlarged) {
   ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{2, 3}, &written);
   EXPECT_STREQ(back, "kept");
   close_console(screen);
+}
+
+// A system text's letters as the console's code page holds them, one byte
+// each; none where it has no letter for them or takes more than one byte.
+TEST(WindowsConsole, LettersOfTheCodePage) {
+  const struct {
+    char32_t c;
+    unsigned code_page;
+    unsigned char shown;
+  } cases[] = {
+      {U'\u00E8', 850, 0x8A}, {U'\u00E8', 1252, 0xE8}, {U'\u0151', 1252, 'o'},  // the last one a best fit
+      {U'\u4E2D', 850, 0},    {U'\u00E8', 932, 0},     {U'\u00E8', 65001, 0},
+      {U'\u263A', 437, 0},  // a face in 437, but at the control byte 1
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(console_letter(c.c, c.code_page), c.shown)
+        << std::hex << static_cast<std::uint32_t>(c.c) << " in " << std::dec << c.code_page;
+  }
 }
 
 }  // namespace

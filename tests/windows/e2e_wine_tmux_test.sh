@@ -55,6 +55,7 @@ check "last menu entry drawn" wait_for "  Save &  Exit"
 check "banner on row 2" contains "$(line 2)" "Z O R V I K  Q U E L T A  M A R U N D O  S E T U P"
 check "Display entry on row 10" test "$(line 10)" = "$(printf '%30s' '')    Display"
 check "notice about the missing file" contains "$(line 6)" "No zorvikqm.ini here yet"
+check "notice names the folder" grep -qx '  Folder: Z:.*\\typical' <<<"$(line 7)"
 colours=$(capture_colours)
 check "selected entry white on red" grep -q $'\e\\[[0-9;]*41m[^\e]*Display' <<<"$colours"
 check "pane title" test "$(tmux_ display -p -t e2e '#{pane_title}')" = "Zorvik Quelta Marundo Setup"

@@ -1,0 +1,40 @@
+#include "runtime/console_palette.h"
+
+namespace zq {
+namespace {
+
+constexpr int kCubeLevels[6] = {0, 95, 135, 175, 215, 255};
+
+int channel(std::uint32_t rgb, int shift) { return static_cast<int>((rgb >> shift) & 0xFFu); }
+
+}  // namespace
+
+std::uint32_t rgb_of_entry(int entry) {
+  if (entry >= 232) {
+    const auto grey = static_cast<std::uint32_t>(8 + 10 * (entry - 232));
+    return grey << 16 | grey << 8 | grey;
+  }
+  const int cube = entry - 16;
+  return static_cast<std::uint32_t>(kCubeLevels[cube / 36] << 16 | kCubeLevels[cube / 6 % 6] << 8 |
+                                    kCubeLevels[cube % 6]);
+}
+
+int nearest_entry(std::uint32_t rgb) {
+  int best = 16;
+  long best_distance = -1;
+  for (int entry = 16; entry < 256; ++entry) {
+    const std::uint32_t candidate = rgb_of_entry(entry);
+    long distance = 0;
+    for (int shift : {16, 8, 0}) {
+      const long d = channel(rgb, shift) - channel(candidate, shift);
+      distance += d * d;
+    }
+    if (best_distance < 0 || distance < best_distance) {
+      best = entry;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+}  // namespace zq
