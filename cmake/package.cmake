@@ -21,6 +21,10 @@ set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/")
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME zorvikqm-setup-${PROJECT_VERSION}-win64)
+  # The files at the top of the archive, no folder around them: "Extract
+  # here" in the game's folder puts the program where the game's
+  # zorvikqm.ini is.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   set(CPACK_GENERATOR DEB TGZ)
   # The Debian package: its runtime dependencies are what dpkg-shlibdeps
