@@ -64,13 +64,15 @@ windows-test:
 	cmake --build --preset windows -j $(JOBS)
 	ctest --preset windows -j $(JOBS) --no-tests=error --repeat until-pass:2
 
-# Rewrites tests/golden/ from the screens as they are now; for an intended
-# change of a screen (review the diff before committing it).
+# Rewrites tests/golden/ from the screens as they are now, and the README's
+# pictures of them in docs/screens/; for an intended change of a screen
+# (review the diff before committing it).
 golden:
 	$(call deps,build test)
 	$(call configure,default,build,ON)
 	cmake --build --preset default -j $(JOBS) --target golden_screens_test
 	ZQ_UPDATE_GOLDEN=1 ./build/tests/golden_screens_test
+	python3 scripts/screen-pictures.py
 
 asan:
 	$(call deps,build test)
