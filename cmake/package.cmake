@@ -11,7 +11,7 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "the arrow keys, and saves them to zorvikqm.ini in the current directory."
   "Only the game's own keys are changed: comments, other sections and line"
   "endings of the file are kept as they were, and a save never leaves half a"
-  "file. It needs a terminal of at least 80 columns by 24 rows."
+  "file. It needs a terminal of at least 80 columns by 23 rows."
   "Licensed under the MIT licence.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
