@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 set(ZQ_RELEASE_DATE "2026-12-07")
 
 if(WIN32)
-  # One folder to unpack anywhere: the program beside its README and licence.
+  # The program beside its README and licence, for the game's folder.
   set(ZQ_INSTALL_DIRS .)
   install(TARGETS zorvikqm-setup RUNTIME DESTINATION .)
   install(FILES README.md LICENSE DESTINATION .)

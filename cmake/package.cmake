@@ -11,7 +11,7 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "the arrow keys, and saves them to zorvikqm.ini in the current directory."
   "Only the game's own keys are changed: comments, other sections and line"
   "endings of the file are kept as they were, and a save never leaves half a"
-  "file. It needs a terminal of at least 80 columns by 24 rows."
+  "file. It needs a terminal of at least 80 columns by 23 rows."
   "Licensed under the MIT licence.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
@@ -21,6 +21,10 @@ set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/")
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME zorvikqm-setup-${PROJECT_VERSION}-win64)
+  # The files at the top of the archive, no folder around them: "Extract
+  # here" in the game's folder puts the program where the game's
+  # zorvikqm.ini is.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   set(CPACK_GENERATOR DEB TGZ)
   # The Debian package: its runtime dependencies are what dpkg-shlibdeps

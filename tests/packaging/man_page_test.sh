@@ -25,7 +25,7 @@ check "no line wider than 80" test "$(LC_ALL=C.UTF-8 wc -L <<<"$text")" -le 80
 check "version in the footer" contains "$(tail -n 1 <<<"$text")" "zorvikqm-setup $version"
 flat=$(tr -s ' \n' '  ' <<<"$text")
 check "says arguments are ignored" contains "$flat" "arguments are ignored"
-check "tells of the too-small terminal" contains "$flat" "at least 80 columns and 24 rows"
+check "tells of the too-small terminal" contains "$flat" "at least 80 columns and 23 rows"
 check "tells of a failed save" contains "$flat" "If the file cannot be written"
 check "names TERM" contains "$flat" "ENVIRONMENT TERM"
 whatis=$(lexgrog "$page" 2>&1)
