@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -24,27 +26,29 @@ using test::kEnter;
 using test::kRight;
 
 constexpr std::uint16_t kWidth = 80;
+// Narrower than the window Wine gives: placed in its middle.
+constexpr int kNarrowSpared[] = {0};
+constexpr ViewLayout kNarrowLayout{60, 20, kNarrowSpared, 0x1F};
 
 // Where the view places the layout in the console's window now.
-ViewPlacement placement_of(HANDLE buffer) {
+ViewPlacement placement_of(HANDLE buffer, const ViewLayout& layout = kScreenLayout) {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   GetConsoleScreenBufferInfo(buffer, &info);
-  return place_view(kScreenLayout, info.srWindow.Right - info.srWindow.Left + 1,
-                    info.srWindow.Bottom - info.srWindow.Top + 1);
+  return place_view(layout, info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1);
 }
 
 // The layout's rows as the console shows them, those left out skipped.
-std::vector<Cell> read_back(HANDLE buffer) {
-  const ViewPlacement view = placement_of(buffer);
+std::vector<Cell> read_back(HANDLE buffer, const ViewLayout& layout = kScreenLayout) {
+  const ViewPlacement view = placement_of(buffer, layout);
   std::vector<Cell> cells;
   char chars[kWidth];
   WORD attrs[kWidth];
   for (int v = 0; v < view.rows_shown; ++v) {
     DWORD got = 0;
     const COORD at{static_cast<SHORT>(view.left), static_cast<SHORT>(view.top + v)};
-    ReadConsoleOutputCharacterA(buffer, chars, kWidth, at, &got);
-    ReadConsoleOutputAttribute(buffer, attrs, kWidth, at, &got);
-    for (std::uint16_t c = 0; c < kWidth; ++c) cells.push_back(Cell{static_cast<unsigned char>(chars[c]), attrs[c]});
+    ReadConsoleOutputCharacterA(buffer, chars, static_cast<DWORD>(layout.width), at, &got);
+    ReadConsoleOutputAttribute(buffer, attrs, static_cast<DWORD>(layout.width), at, &got);
+    for (int c = 0; c < layout.width; ++c) cells.push_back(Cell{static_cast<unsigned char>(chars[c]), attrs[c]});
   }
   return cells;
 }
@@ -54,7 +58,7 @@ std::vector<Cell> cells_of(const MemoryConsole& console, const ViewPlacement& vi
   std::vector<Cell> cells;
   for (int v = 0; v < view.rows_shown; ++v) {
     const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
-    for (std::uint16_t c = 0; c < kWidth; ++c) cells.push_back(console.cell(c, r));
+    for (std::uint16_t c = 0; c < console.width(); ++c) cells.push_back(console.cell(c, r));
   }
   return cells;
 }
@@ -105,39 +109,51 @@ HANDLE active_buffer() {
 }
 
 // The program's screen is the layout, as on a terminal; the buffer is the
-// window, with the layout centred in the frame's blue.
+// window, with the layout in its middle and the surround's colours around.
 TEST(WindowsConsole, LayoutCentredInTheWindow) {
-  WindowsConsole console(kScreenLayout);
-  ScreenGeometry geometry;
-  ASSERT_TRUE(console.create(geometry)) << console.error();
+  WindowsConsole console(kNarrowLayout);
+  ConsoleScreen screen;
+  ASSERT_NE(open_console(screen, console), 0);
+  EXPECT_EQ(screen.geometry.buffer_width, 60);
+  EXPECT_EQ(screen.geometry.buffer_height, 20);
+  set_color(screen, 14, 1);
+  clear_screen(screen);
   CONSOLE_SCREEN_BUFFER_INFO info{};
   ASSERT_TRUE(GetConsoleScreenBufferInfo(console.screen_buffer(), &info));
-  EXPECT_EQ(geometry.buffer_width, 80);
-  EXPECT_EQ(geometry.buffer_height, 25);
   EXPECT_EQ(info.dwSize.X, info.srWindow.Right + 1);
   EXPECT_EQ(info.dwSize.Y, info.srWindow.Bottom + 1);
-  const ViewPlacement view = placement_of(console.screen_buffer());
-  EXPECT_EQ(view.left, (info.dwSize.X - 80) / 2);
-  EXPECT_EQ(view.top, (info.dwSize.Y - 25) / 2);
-  WORD corner = 0;
+  const int width = info.dwSize.X;
+  std::vector<WORD> attrs(std::size_t(width) * std::size_t(info.dwSize.Y));
   DWORD got = 0;
-  ReadConsoleOutputAttribute(console.screen_buffer(), &corner, 1, COORD{0, 0}, &got);
-  EXPECT_EQ(corner, kScreenLayout.surround_attribute);
-  console.release();
+  ReadConsoleOutputAttribute(console.screen_buffer(), attrs.data(), static_cast<DWORD>(attrs.size()), COORD{0, 0}, &got);
+  // The layout's cells are the only ones in its colour; as many of the
+  // surround's lie left of it as right, above it as below (give or take one).
+  const auto first = std::find(attrs.begin(), attrs.end(), 0x1E) - attrs.begin();
+  const auto last = attrs.rend() - std::find(attrs.rbegin(), attrs.rend(), 0x1E) - 1;
+  EXPECT_EQ(std::count(attrs.begin(), attrs.end(), 0x1E), 60 * 20);
+  EXPECT_EQ(std::count(attrs.begin(), attrs.end(), kNarrowLayout.surround_attribute), attrs.size() - 60 * 20);
+  EXPECT_LE(std::abs(first % width - (width - 1 - last % width)), 1) << "columns left and right";
+  EXPECT_LE(std::abs(first / width - (info.dwSize.Y - 1 - last / width)), 1) << "rows above and below";
+  close_console(screen);
 }
 
 // Every kind of cell operation, through the console rules, on the real
-// console and on the in-memory one: the cells, cursor and title agree, in
-// the window as opened (centred) and in one of 80x23 (rows left out).
+// console and on the in-memory one: the cells, cursor and title agree, with
+// the layout centred in the window and in an 80x23 window (rows left out).
 TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHolds) {
-  for (const SHORT rows : {0, 23}) {
-    WindowsConsole real(kScreenLayout);
-    MemoryConsole memory(80, 25);
+  struct Case {
+    ViewLayout layout;
+    SHORT columns, rows;  // 0: the window as it opens
+  };
+  for (const Case& c : {Case{kNarrowLayout, 0, 0}, Case{kScreenLayout, 0, 0}, Case{kScreenLayout, 80, 23}}) {
+    const std::string what = std::to_string(c.layout.width) + " wide in " + std::to_string(c.rows) + " rows";
+    WindowsConsole real(c.layout);
+    MemoryConsole memory(static_cast<std::uint16_t>(c.layout.width), static_cast<std::uint16_t>(c.layout.height));
     ConsoleScreen on_real;
     ConsoleScreen on_memory;
     ASSERT_NE(open_console(on_real, real), 0);
     ASSERT_NE(open_console(on_memory, memory), 0);
-    if (rows != 0 && !resize_window(real, 80, rows)) GTEST_SKIP() << "this console does not let its window change";
+    if (c.rows != 0 && !resize_window(real, c.columns, c.rows)) GTEST_SKIP() << "this console keeps its window";
     for (ConsoleScreen* s : {&on_real, &on_memory}) {
       set_console_title(*s, "Drawn");
       set_color(*s, 14, 1);
@@ -147,20 +163,21 @@ TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHolds) {
       print_text(*s, "Display\x01\xe9");
       // Past the layout's last row: scrolls the whole layout up by one.
       set_color(*s, 0, 3);
-      locate(*s, 74, 24);
+      locate(*s, static_cast<std::uint16_t>(c.layout.width - 6), static_cast<std::uint16_t>(c.layout.height - 1));
       print_text(*s, "a text that runs past the end of the window");
       locate(*s, 3, 4);
       set_cursor_shape(*s, 5);
     }
-    const ViewPlacement view = placement_of(real.screen_buffer());
-    const std::vector<Cell> shown = read_back(real.screen_buffer());
-    EXPECT_TRUE(shown == cells_of(memory, view)) << rows << ": " << first_difference(shown, cells_of(memory, view), kWidth);
+    const ViewPlacement view = placement_of(real.screen_buffer(), c.layout);
+    const std::vector<Cell> shown = read_back(real.screen_buffer(), c.layout);
+    EXPECT_TRUE(shown == cells_of(memory, view))
+        << what << ": " << first_difference(shown, cells_of(memory, view), memory.width());
     EXPECT_EQ(memory.row_text(9).substr(30, 9), "Display\x01\xe9");
 
     CONSOLE_SCREEN_BUFFER_INFO info{};
     ASSERT_TRUE(GetConsoleScreenBufferInfo(real.screen_buffer(), &info));
-    EXPECT_EQ(info.dwCursorPosition.X, view.left + 3) << rows;
-    EXPECT_EQ(info.dwCursorPosition.Y, view.top + view_row_of(view, 4)) << rows;
+    EXPECT_EQ(info.dwCursorPosition.X, view.left + 3) << what;
+    EXPECT_EQ(info.dwCursorPosition.Y, view.top + view_row_of(view, 4)) << what;
     CONSOLE_CURSOR_INFO cursor{};
     ASSERT_TRUE(GetConsoleCursorInfo(real.screen_buffer(), &cursor));
     EXPECT_EQ(cursor.dwSize, 50u);
@@ -340,7 +357,7 @@ TEST(WindowsConsole, KeysOfRecords) {
 
 // A size record redraws the whole layout from the in-memory truth.
 TEST(WindowsConsole, SizeRecordRedraws) {
-  WindowsConsole console(kScreenLayout);
+  WindowsConsole console(kNarrowLayout);
   ConsoleScreen screen;
   ASSERT_NE(open_console(screen, console), 0);
   set_color(screen, 14, 1);
@@ -349,12 +366,12 @@ TEST(WindowsConsole, SizeRecordRedraws) {
   print_text(screen, "kept");
   // Something else scribbles over the buffer; the size record repaints it.
   DWORD written = 0;
-  FillConsoleOutputCharacterA(console.screen_buffer(), '#', 4000, COORD{0, 0}, &written);
+  FillConsoleOutputCharacterA(console.screen_buffer(), '#', 0xFFFF, COORD{0, 0}, &written);
   const INPUT_RECORD size = size_record();
   FlushConsoleInputBuffer(console.input_handle());
   WriteConsoleInputA(console.input_handle(), &size, 1, &written);
   EXPECT_EQ(console.poll_key(), "");
-  const ViewPlacement view = placement_of(console.screen_buffer());
+  const ViewPlacement view = placement_of(console.screen_buffer(), kNarrowLayout);
   char back[5] = {};
   ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{static_cast<SHORT>(view.left + 2),
                               static_cast<SHORT>(view.top + 3)}, &written);
