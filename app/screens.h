@@ -58,13 +58,13 @@ std::int32_t step_up(std::int32_t value);
 // The scan code of a key_text: its second byte, 0 when it has none.
 int scan_code_of(std::string_view key_text);
 
-// How every redraw of the main menu and the option screens ends: the screen
-// shown as drawn, then the 10 ms pause.
-void end_redraw(Io io);
 // Clears the screen and draws the backdrop; leaves the cursor hidden.
 void draw_frame(Io io, std::string_view notice);
 // The five entries with `main_cursor` highlighted, cursor on it, then the pause.
 void draw_main_menu(Io io, std::int32_t main_cursor, std::int32_t menu_column);
+// How every redraw of the main menu and the option screens ends: the screen
+// shown as drawn, then the 10 ms pause.
+void end_redraw(Io io);
 
 // What a key on the main menu leads to.
 enum class MenuChoice { Stay, Open, Quit };

@@ -228,14 +228,11 @@ std::vector<std::string> take_all(const QueueCase& c) {
 const std::string kShift = K(255, 42), kY = K('y', 21), kN = K('n', 49);
 
 const QueueCase kQueueCases[] = {
-    {"terminal: a sequence", {{0, "\x1b[B"}}, {kDown}},
-    {"terminal: a lone Esc after the delay", {{0, "\x1b"}}, {kEscKey}},
     {"terminal: a sequence split across reads", {{0, "\x1b"}, {10, "[B"}}, {kDown}},
     {"terminal: a paste across reads", {{0, "\x1b[200~y\r"}, {5, "n\x1b[201~"}, {10, "y"}}, {kY}},
     {"terminal: a paste whose end never came", {{0, "\x1b[200~y"}, {600, "n"}}, {kN}},
     {"terminal: Ctrl+L repaints", {{0, "\x0cy"}}, {"repaint", kY}},
     {"terminal: typed while hidden", {{0, "y"}, {100, "n"}}, {kN}, 50},
-    {"console: a key", {{0, "", kY}}, {kY}},
     {"console: typing, keys 15 ms apart", {{0, "", kY}, {15, "", kEnter}, {30, "", kN}}, {kY, kEnter, kN}},
     {"console: a paste, keys at once", {{0, "", kY}, {0, "", kEnter}, {0, "", K(0, 1)}}, {}},
     {"console: a paste across reads", {{0, "", kY}, {4, "", kEnter}, {9, "", kN}, {17, "", kY}}, {}},
