@@ -10,11 +10,20 @@ std::size_t rows_left_out(const ViewPlacement& placement) {
   return static_cast<std::size_t>(placement.layout.height - placement.rows_shown);
 }
 
+// Whether `next` goes on where `run` ends, on the terminal and among the
+// operation's cells: then one call can write both.
+bool follows(const ViewPlacement& placement, const ViewRun& run, const ViewRun& next) {
+  const auto cell = [&placement](int row, int column) { return row * placement.columns + column; };
+  return cell(run.row, run.column) + run.count == cell(next.row, next.column) &&
+         run.offset + static_cast<std::size_t>(run.count) == next.offset;
+}
+
 }  // namespace
 
 ViewPlacement place_view(const ViewLayout& layout, int columns, int rows) {
   ViewPlacement placement;
   placement.layout = layout;
+  placement.columns = columns;
   if (layout.width <= 0 || columns < layout.width || rows < std::max(layout.min_rows(), 1)) return placement;
   placement.fits = true;
   placement.rows_shown = std::min(rows, layout.height);
@@ -49,7 +58,12 @@ std::vector<ViewRun> view_runs(const ViewPlacement& placement, CellPos start, st
   for (int row = start.row; row < layout.height && offset < count; ++row) {
     const auto cells = static_cast<int>(std::min<std::size_t>(count - offset, std::size_t(layout.width - column)));
     if (const int shown = view_row_of(placement, row); shown >= 0) {
-      runs.push_back({placement.left + column, placement.top + shown, cells, offset});
+      const ViewRun run{placement.left + column, placement.top + shown, cells, offset};
+      if (!runs.empty() && follows(placement, runs.back(), run)) {
+        runs.back().count += cells;
+      } else {
+        runs.push_back(run);
+      }
     }
     offset += static_cast<std::size_t>(cells);
     column = 0;

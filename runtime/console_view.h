@@ -31,6 +31,7 @@ struct ViewLayout {
 
 struct ViewPlacement {
   ViewLayout layout;
+  int columns = 0;       // the terminal's
   bool fits = false;     // false: too small, show enlarge_request instead
   int left = 0;          // terminal column of layout column 0
   int top = 0;           // terminal row of the first layout row shown
@@ -55,7 +56,8 @@ struct ViewRun {
 
 // Where `count` layout cells from `start` on (running on into the following
 // rows, stopping at the layout's end) land on the terminal: a run per row,
-// none for rows left out.
+// none for rows left out, and one for rows that follow each other across
+// the terminal's whole width.
 std::vector<ViewRun> view_runs(const ViewPlacement& placement, CellPos start, std::size_t count);
 
 // The request shown on a terminal too small for the layout, wrapped at word
