@@ -203,7 +203,7 @@ void draw_option_screen(Io io, const OptionScreen& screen, std::int32_t screen_c
   }
   locate(s, screen.column, static_cast<std::uint16_t>(kFirstRow + screen_cursor));
   set_cursor_shape(s, 1);
-  io.keys.pause_ms(std::chrono::milliseconds(10));
+  end_redraw(io);
 }
 
 bool option_screen_key(Io io, const OptionScreen& screen, std::int32_t& screen_cursor,

@@ -82,6 +82,11 @@ void draw_frame(Io io, std::string_view notice) {
   print_at(s, 0, 24, kKeyHelp);
 }
 
+void end_redraw(Io io) {
+  if (io.screen.output != nullptr) io.screen.output->present();
+  io.keys.pause_ms(std::chrono::milliseconds(10));
+}
+
 void draw_main_menu(Io io, std::int32_t main_cursor, std::int32_t menu_column) {
   ConsoleScreen& s = io.screen;
   const auto column = static_cast<std::uint16_t>(menu_column);
@@ -92,7 +97,7 @@ void draw_main_menu(Io io, std::int32_t main_cursor, std::int32_t menu_column) {
   }
   locate(s, column, menu_row(main_cursor));
   set_cursor_shape(s, 1);
-  io.keys.pause_ms(std::chrono::milliseconds(10));
+  end_redraw(io);
 }
 
 MenuChoice main_menu_key(Io io, std::int32_t& main_cursor, std::int32_t menu_column, int scan_code) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "runtime/console_screen.h"
+#include "runtime/console_view.h"
 #include "runtime/keyboard.h"
 
 namespace zq {
@@ -22,6 +23,13 @@ inline constexpr ColorPair kColorShadow{15, 0};    // 15: shadows
 inline constexpr ColorPair kColorBanner{15, 6};    // 111: banner box
 inline constexpr ColorPair kColorNormal{14, 1};    // 30: unselected entries and rows
 inline constexpr ColorPair kColorSelected{15, 4};  // 79: selection, prompt boxes
+
+// The screens' 80x25 layout as a terminal or window shows it: the top row,
+// then the row under the banner, are blank on every screen, so a shorter
+// view leaves them out; a larger one shows the frame's blue around it.
+inline constexpr int kSparedRows[] = {0, 5};
+inline constexpr ViewLayout kScreenLayout{
+    80, 25, kSparedRows, static_cast<std::uint16_t>(kColorFrame.foreground + 16 * kColorFrame.background)};
 
 inline constexpr std::int32_t kMenuColumn = 30;
 inline constexpr std::int32_t kMenuEntries = 5;
@@ -55,6 +63,9 @@ int scan_code_of(std::string_view key_text);
 void draw_frame(Io io, std::string_view notice);
 // The five entries with `main_cursor` highlighted, cursor on it, then the pause.
 void draw_main_menu(Io io, std::int32_t main_cursor, std::int32_t menu_column);
+// How every redraw of the main menu and the option screens ends: the screen
+// shown as drawn, then the 10 ms pause.
+void end_redraw(Io io);
 
 // What a key on the main menu leads to.
 enum class MenuChoice { Stay, Open, Quit };

@@ -173,7 +173,9 @@ SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
   while (!is_end(state)) {
     app.key_text = keys.poll_key();
     if (app.key_text.empty()) {
-      // Sleep until something arrives instead of spinning on an empty queue.
+      // Show what the last key changed, then sleep until something arrives
+      // instead of spinning on an empty queue.
+      device.present();
       if (!keys.wait_for_input()) {
         end = SetupEnd::InputEnded;
         break;

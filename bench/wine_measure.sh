@@ -42,6 +42,7 @@ sleep "$idle_seconds"
 program_ticks=$(( $(ticks_of $program) - program_before ))
 wine_ticks=$(( $(ticks_of $wine) - wine_before ))
 tmux_ send-keys Escape
+sleep 0.3  # apart, or the program takes the two keys for a paste
 tmux_ send-keys y
 echo "first frame after ${first_frame_ms} ms"
 awk -v t="$program_ticks" -v w="$wine_ticks" -v hz="$hz" -v s="$idle_seconds" 'BEGIN {

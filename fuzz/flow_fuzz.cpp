@@ -4,16 +4,20 @@
 // to a file not there yet.
 //
 // Input: [start] [columns - 1] [rows - 1] [script length, 2 bytes LE]
-// [script] [file content]. Script bytes: below 0x40 a named key; 0x40-0x5F
-// a one-byte key_text (next byte); 0x60-0x7F a two-byte key_text (next two);
-// 0x80-0xBF a size change to (next byte + 1) x (next byte + 1); 0xC0 and up
-// terminal bytes, (low six bits + 1) of them.
+// [script] [file content]. Script bytes: below 0x20 a named key pressed
+// after a pause, 0x20-0x3F one pressed at once after the event before (a
+// burst, as a console types a paste); 0x40-0x5F a one-byte key_text (next
+// byte); 0x60-0x7F a two-byte key_text (next two); 0x80-0xBF a size change
+// to (next byte + 1) x (next byte + 1); 0xC0 and up terminal bytes, (low six
+// bits + 1) of them. Keys and bytes go through the program's input queue,
+// as a console's key records and a terminal's bytes do.
 //
 // Checks the program's promises: the directory is untouched until a
 // confirmed save; a save reads back as the options shown; every cell the
 // program writes and every cursor it places lie inside the console's buffer;
-// the run ends only by a quit or save the player confirmed, or when the
-// script ends; and it takes a bounded number of steps per key.
+// the screen is presented before every wait and pause; the run ends only by
+// a quit or save the player confirmed, or when the script ends; and it takes
+// a bounded number of steps per key.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,10 +33,11 @@
 #include <vector>
 
 #include "app/prompts.h"
+#include "app/screens.h"
 #include "app/settings.h"
 #include "app/setup_flow.h"
 #include "runtime/console_view.h"
-#include "runtime/key_decoder.h"
+#include "runtime/input_queue.h"
 #include "runtime/keyboard.h"
 #include "runtime/memory_console.h"
 
@@ -140,15 +145,20 @@ void set_up(Start start, std::string_view content) {
   }
 }
 
-// One thing the script makes happen: a key press, bytes the terminal sends
-// (decoded as the terminal does), or the terminal changing to columns x rows.
+// One thing the script makes happen: a key press, bytes the terminal sends,
+// or the terminal changing to columns x rows.
 enum class Kind { Key, Bytes, Resize };
 struct Event {
   Kind kind;
   std::string text;
   int columns = 0;
   int rows = 0;
+  bool at_once = false;  // a key pressed with no pause after the event before
 };
+
+// The pause before an event that is not at once: longer than any of the
+// input queue's waits.
+constexpr std::chrono::seconds kPause{1};
 
 const std::string kNamedKeys[] = {
     zq::key_text(255, zq::kScanUp),    zq::key_text(255, zq::kScanDown), zq::key_text(255, zq::kScanLeft),
@@ -165,7 +175,7 @@ std::vector<Event> parse_script(std::string_view script) {
     const auto op = static_cast<unsigned char>(script[0]);
     script.remove_prefix(1);
     if (op < 0x40) {
-      events.push_back({Kind::Key, kNamedKeys[op % std::size(kNamedKeys)]});
+      events.push_back({Kind::Key, kNamedKeys[op % std::size(kNamedKeys)], 0, 0, op >= 0x20});
       continue;
     }
     const std::size_t operands = op < 0x60 ? 1 : op < 0xC0 ? 2 : (op & 0x3Fu) + 1u;
@@ -186,7 +196,7 @@ std::vector<Event> parse_script(std::string_view script) {
 
 // The text of the prompt's question, wherever in the layout it is.
 bool shows(const zq::MemoryConsole& console, std::string_view message) {
-  for (std::uint16_t row = 0; row < zq::kLayoutRows; ++row) {
+  for (std::uint16_t row = 0; row < console.height(); ++row) {
     if (console.row_text(row).find(message) != std::string::npos) return true;
   }
   return false;
@@ -200,9 +210,9 @@ struct Run {
   std::size_t next = 0;  // the event the program has not seen yet
   int columns = 0;
   int rows = 0;
-  std::string pending;  // terminal bytes not yet decoded
-  std::chrono::milliseconds idle{0};  // since the last of them arrived
-  bool in_paste = false;  // the pending bytes are still pasted text
+  zq::InputQueue input;
+  zq::InputQueue::Clock::time_point now{};
+  bool paused = false;    // the clock has moved on since the last key arrived
   std::size_t steps = 0;  // since the last key or event
   std::vector<Entry> before;
   zq::MemoryConsole console;
@@ -220,17 +230,16 @@ struct Run {
     ++next;
     steps = 0;
   }
-  // As the terminal: too small for the layout, it shows a request to
-  // enlarge and drops keys.
-  bool too_small() const { return !zq::place_view(columns, rows).fits; }
+  // Too small for the layout, the view shows a request to enlarge.
+  bool too_small() const { return !zq::place_view(zq::kScreenLayout, columns, rows).fits; }
   // A terminal shorter than the layout leaves rows out; whatever the program
   // has drawn, they must be blank, or the player would miss part of a screen.
   void check_view() const {
-    const zq::ViewPlacement view = zq::place_view(columns, rows);
+    const zq::ViewPlacement view = zq::place_view(zq::kScreenLayout, columns, rows);
     if (!view.fits) return;
-    check(view.left + zq::kLayoutColumns <= columns && view.top + view.rows_shown <= rows,
+    check(view.left + zq::kScreenLayout.width <= columns && view.top + view.rows_shown <= rows,
           "the layout placed past the terminal");
-    for (int row = 0; row < zq::kLayoutRows; ++row) {
+    for (int row = 0; row < zq::kScreenLayout.height; ++row) {
       if (zq::view_row_of(view, row) >= 0) continue;
       const std::string text = console.row_text(static_cast<std::uint16_t>(row));
       check(text.find_first_not_of(' ') == std::string::npos, "a row left out of the view holds text");
@@ -238,10 +247,10 @@ struct Run {
   }
 };
 
-// The terminal as the script plays it: one key per poll, decoded from the
-// bytes that have arrived or taken as scripted; keys and bytes dropped while
-// the terminal is too small; a size change, and the end of the Esc delay
-// for bytes that wait, waking the loop with no key.
+// The keyboard and terminal as the script plays them: key presses and
+// terminal bytes arrive in the program's input queue, which decides what
+// they are; the clock moves on while the program waits, up to the queue's
+// next decision or to the next event after a pause.
 class ScriptKeys : public zq::KeySource {
  public:
   explicit ScriptKeys(Run& run) : run_(run) {}
@@ -250,50 +259,47 @@ class ScriptKeys : public zq::KeySource {
     run_.step();
     check(run_.console.created(), "reading keys with no console");
     for (;;) {
-      if (run_.too_small()) {
-        run_.pending.clear();
-        while (run_.upcoming_is(Kind::Key) || run_.upcoming_is(Kind::Bytes)) run_.take_event();
+      const zq::TakenInput taken = run_.input.take(run_.now, run_.too_small());
+      if (!taken.key_text.empty()) return hand_out(taken.key_text);
+      if (taken.repaint) return {};
+      const Event* event = run_.upcoming();
+      if (event == nullptr || event->kind == Kind::Resize) return {};
+      if (event->kind == Kind::Bytes) {
+        // They arrive while earlier bytes wait: within the Esc delay.
+        run_.input.add_bytes(event->text, run_.now);
+      } else if (event->at_once || run_.paused) {
+        run_.input.add_key(event->text, run_.now);
+        run_.paused = false;
+      } else {
         return {};
       }
-      if (!run_.pending.empty()) {
-        const zq::DecodedKey d = zq::decode_key(run_.pending, run_.idle, run_.in_paste);
-        run_.pending.erase(0, d.consumed);
-        run_.in_paste = d.in_paste;
-        if (!d.key_text.empty()) return hand_out(d.key_text);
-        if (d.consumed > 0) continue;  // bytes that make no key
-      }
-      if (run_.upcoming_is(Kind::Bytes)) {
-        // They arrive while earlier bytes wait: within the Esc delay.
-        run_.pending += run_.upcoming()->text;
-        run_.idle = std::chrono::milliseconds(0);
-        run_.take_event();
-        continue;
-      }
-      if (!run_.pending.empty() || !run_.upcoming_is(Kind::Key)) return {};
-      const std::string key = run_.upcoming()->text;
       run_.take_event();
-      return hand_out(key);
     }
   }
 
   bool wait_for_input() override {
     run_.step();
     check(run_.console.created(), "waiting for input with no console");
-    if (!run_.pending.empty()) {
-      // The terminal wakes once the decoder's deadline has passed.
-      run_.idle = zq::decode_deadline(run_.in_paste);
+    check(run_.console.presented(), "waiting for keys with the screen not shown");
+    if (const auto decide = run_.input.time_to_decide(run_.now)) {
+      run_.now += *decide;
       return true;
     }
+    if (run_.upcoming() == nullptr) return false;
+    run_.now += kPause;
+    run_.paused = true;
     if (run_.upcoming_is(Kind::Resize)) {
       run_.columns = run_.upcoming()->columns;
       run_.rows = run_.upcoming()->rows;
       run_.take_event();
-      return true;
     }
-    return run_.upcoming() != nullptr;
+    return true;
   }
 
-  void pause_ms(std::chrono::milliseconds) override { run_.step(); }
+  void pause_ms(std::chrono::milliseconds) override {
+    run_.step();
+    check(run_.console.presented(), "pausing with the screen not shown");
+  }
 
  private:
   std::string hand_out(const std::string& key) {
@@ -352,6 +358,10 @@ class CheckedConsole : public zq::ConsoleDevice {
     run_.step();
     return console_.set_cursor_info(size, visible);
   }
+  void present() override {
+    run_.step();
+    console_.present();
+  }
 
  private:
   void check_run(zq::CellPos start, std::size_t count) {
@@ -391,8 +401,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   run.events = parse_script(script);
   set_up(start, input);
   run.before = snapshot();
-  // The terminal draws into a layout-sized buffer, whatever its own size.
-  run.console = zq::MemoryConsole(zq::kLayoutColumns, zq::kLayoutRows);
+  // The terminal and the Windows console draw into a layout-sized buffer,
+  // whatever their own size.
+  run.console = zq::MemoryConsole(static_cast<std::uint16_t>(zq::kScreenLayout.width),
+                                  static_cast<std::uint16_t>(zq::kScreenLayout.height));
 
   CheckedConsole console(run);
   ScriptKeys keys(run);
@@ -404,7 +416,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   switch (end) {
     case zq::SetupEnd::NoConsole: check(false, "no console from a console that opens"); break;
     case zq::SetupEnd::InputEnded:
-      check(run.next == run.events.size() && run.pending.empty(), "ended before the script did");
+      check(run.next == run.events.size() && run.input.empty(), "ended before the script did");
       check(snapshot() == run.before, "the directory changed without a save");
       break;
     case zq::SetupEnd::Quit:

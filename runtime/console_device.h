@@ -1,7 +1,8 @@
 // The cell operations a console back end provides: a buffer of
-// {character byte, attribute} cells, a cursor with shape, and a title.
-// ConsoleScreen writes all its rules once over this interface; the in-memory
-// buffer (tests, and the terminal's model) and the terminal implement it.
+// {character byte, attribute} cells, a cursor with shape, and a title, and
+// present(), which shows what they did. ConsoleScreen writes all its rules
+// once over this interface; the in-memory buffer (tests, and the back ends'
+// model), the terminal and the Windows console implement it.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +52,10 @@ class ConsoleDevice {
   virtual bool set_cursor_position(CellPos pos) = 0;
   // size: percent of the cell's height (1..100).
   virtual bool set_cursor_info(std::uint32_t size, bool visible) = 0;
+  // Shows the screen as the calls since the last present() left it; the
+  // program calls it when a redraw is done and before it waits for keys.
+  // A back end may show each call at once, and then has nothing to do here.
+  virtual void present() = 0;
 };
 
 }  // namespace zq

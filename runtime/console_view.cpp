@@ -6,35 +6,69 @@
 namespace zq {
 namespace {
 
-int rows_left_out(const ViewPlacement& placement) { return kLayoutRows - placement.rows_shown; }
+std::size_t rows_left_out(const ViewPlacement& placement) {
+  return static_cast<std::size_t>(placement.layout.height - placement.rows_shown);
+}
+
+// Whether `next` goes on where `run` ends, on the terminal and among the
+// operation's cells: then one call can write both.
+bool follows(const ViewPlacement& placement, const ViewRun& run, const ViewRun& next) {
+  const auto cell = [&placement](int row, int column) { return row * placement.columns + column; };
+  return cell(run.row, run.column) + run.count == cell(next.row, next.column) &&
+         run.offset + static_cast<std::size_t>(run.count) == next.offset;
+}
 
 }  // namespace
 
-ViewPlacement place_view(int columns, int rows) {
-  if (columns < kLayoutColumns || rows < kMinViewRows) return {};
+ViewPlacement place_view(const ViewLayout& layout, int columns, int rows) {
   ViewPlacement placement;
+  placement.layout = layout;
+  placement.columns = columns;
+  if (layout.width <= 0 || columns < layout.width || rows < std::max(layout.min_rows(), 1)) return placement;
   placement.fits = true;
-  placement.rows_shown = std::min(rows, kLayoutRows);
-  placement.left = (columns - kLayoutColumns) / 2;
+  placement.rows_shown = std::min(rows, layout.height);
+  placement.left = (columns - layout.width) / 2;
   placement.top = (rows - placement.rows_shown) / 2;
   return placement;
 }
 
 int view_row_of(const ViewPlacement& placement, int layout_row) {
-  if (!placement.fits || layout_row < 0 || layout_row >= kLayoutRows) return -1;
+  if (!placement.fits || layout_row < 0 || layout_row >= placement.layout.height) return -1;
   int above = 0;  // spared rows left out above this one
-  for (int i = 0; i < rows_left_out(placement); ++i) {
-    if (kSparedRows[i] == layout_row) return -1;
-    if (kSparedRows[i] < layout_row) ++above;
+  for (const int spared : placement.layout.spared_rows.first(rows_left_out(placement))) {
+    if (spared == layout_row) return -1;
+    if (spared < layout_row) ++above;
   }
   return layout_row - above;
 }
 
 int layout_row_at(const ViewPlacement& placement, int view_row) {
-  for (int row = 0; row < kLayoutRows; ++row) {
+  for (int row = 0; row < placement.layout.height; ++row) {
     if (view_row_of(placement, row) == view_row) return row;
   }
   return -1;
+}
+
+std::vector<ViewRun> view_runs(const ViewPlacement& placement, CellPos start, std::size_t count) {
+  std::vector<ViewRun> runs;
+  const ViewLayout& layout = placement.layout;
+  if (!placement.fits || start.column >= layout.width) return runs;
+  std::size_t offset = 0;
+  int column = start.column;
+  for (int row = start.row; row < layout.height && offset < count; ++row) {
+    const auto cells = static_cast<int>(std::min<std::size_t>(count - offset, std::size_t(layout.width - column)));
+    if (const int shown = view_row_of(placement, row); shown >= 0) {
+      const ViewRun run{placement.left + column, placement.top + shown, cells, offset};
+      if (!runs.empty() && follows(placement, runs.back(), run)) {
+        runs.back().count += cells;
+      } else {
+        runs.push_back(run);
+      }
+    }
+    offset += static_cast<std::size_t>(cells);
+    column = 0;
+  }
+  return runs;
 }
 
 std::vector<std::string> wrap_words(std::string_view text, int columns, int rows) {
@@ -65,10 +99,10 @@ std::vector<std::string> wrap_words(std::string_view text, int columns, int rows
 
 // Plain strings, not streams: a stream would bring the locale machinery into
 // a statically linked program for one sentence.
-std::vector<std::string> enlarge_request(int columns, int rows) {
-  const std::string text = "Please enlarge the terminal to at least " + std::to_string(kLayoutColumns) + "x" +
-                           std::to_string(kMinViewRows) + " (now " + std::to_string(columns) + "x" +
-                           std::to_string(rows) + "). Ctrl+C leaves the program.";
+std::vector<std::string> enlarge_request(const ViewLayout& layout, std::string_view what, int columns, int rows) {
+  const std::string text = "Please enlarge the " + std::string(what) + " to at least " +
+                           std::to_string(layout.width) + "x" + std::to_string(layout.min_rows()) + " (now " +
+                           std::to_string(columns) + "x" + std::to_string(rows) + "). Ctrl+C leaves the program.";
   return wrap_words(text, columns, rows);
 }
 

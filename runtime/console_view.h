@@ -1,42 +1,69 @@
-// How the program's 80x25 screen is shown on a terminal of any size: centred
-// in the frame's blue on a larger one, on a shorter one without the rows that
-// are blank on every screen, and below that not at all, in favour of a
-// request to enlarge. Pure arithmetic, tested without a terminal.
+// How the program's layout is shown on a terminal or console window of any
+// size: centred in the surround's colours on a larger one, on a shorter one
+// without the rows that are blank on every screen, and below that not at
+// all, in favour of a request to enlarge. The layout's size and rows come
+// from the program; this is pure arithmetic, tested without a terminal.
 #pragma once
 
-#include <iterator>
+#include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "runtime/console_device.h"
+
 namespace zq {
 
-inline constexpr int kLayoutColumns = 80;
-inline constexpr int kLayoutRows = 25;
-// Layout rows that no screen writes on, left out one by one as the terminal
-// gets shorter than the layout: the top row, then the row under the banner.
-inline constexpr int kSparedRows[] = {0, 5};
-inline constexpr int kMinViewRows = kLayoutRows - static_cast<int>(std::size(kSparedRows));
-// What is shown around the layout on a larger terminal: the frame's colours.
-inline constexpr unsigned kSurroundAttribute = 31;
+// The program's screen as a view shows it.
+struct ViewLayout {
+  int width = 0;   // columns
+  int height = 0;  // rows
+  // Rows that no screen writes on, left out one by one, in this order, as
+  // the terminal gets shorter than the layout.
+  std::span<const int> spared_rows;
+  // What a larger terminal shows around the layout.
+  std::uint16_t surround_attribute = 0;
+
+  int min_rows() const { return height - static_cast<int>(spared_rows.size()); }
+};
 
 struct ViewPlacement {
+  ViewLayout layout;
+  int columns = 0;       // the terminal's
   bool fits = false;     // false: too small, show enlarge_request instead
   int left = 0;          // terminal column of layout column 0
   int top = 0;           // terminal row of the first layout row shown
-  int rows_shown = 0;    // layout rows shown, kMinViewRows to kLayoutRows
+  int rows_shown = 0;    // layout rows shown, layout.min_rows() to layout.height
 };
 
 // Where the layout goes on a terminal of `columns` x `rows` cells.
-ViewPlacement place_view(int columns, int rows);
+ViewPlacement place_view(const ViewLayout& layout, int columns, int rows);
 // The row, counted from placement.top, that shows `layout_row`; -1 when left out.
 int view_row_of(const ViewPlacement& placement, int layout_row);
 // The layout row shown `view_row` rows below placement.top; -1 past the layout.
 int layout_row_at(const ViewPlacement& placement, int view_row);
 
+// A stretch of cells of one terminal row.
+struct ViewRun {
+  int column = 0;
+  int row = 0;
+  int count = 0;
+  std::size_t offset = 0;  // of its first cell among the cells of the operation
+  bool operator==(const ViewRun&) const = default;
+};
+
+// Where `count` layout cells from `start` on (running on into the following
+// rows, stopping at the layout's end) land on the terminal: a run per row,
+// none for rows left out, and one for rows that follow each other across
+// the terminal's whole width.
+std::vector<ViewRun> view_runs(const ViewPlacement& placement, CellPos start, std::size_t count);
+
 // The request shown on a terminal too small for the layout, wrapped at word
-// boundaries to `columns` and cut to `rows` lines.
-std::vector<std::string> enlarge_request(int columns, int rows);
+// boundaries to `columns` and cut to `rows` lines. `what` names the thing to
+// enlarge: the terminal, the window.
+std::vector<std::string> enlarge_request(const ViewLayout& layout, std::string_view what, int columns, int rows);
 
 // The text in lines of at most `columns`, broken between words (a longer word
 // is cut), and no more than `rows` of them.

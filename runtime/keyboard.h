@@ -1,12 +1,14 @@
 // Key input: poll_key returns the next key press as a key_text (character
 // byte, then a PC set-1 scan code) or the empty text, and never waits.
 // wait_for_input lets key loops sleep until something may have arrived
-// instead of spinning; pause_ms is the pause after a redraw.
+// instead of spinning; pause_ms is the pause after a redraw. Neither shows
+// the screen: the loop presents it (ConsoleDevice::present) first.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 namespace zq {
 
@@ -31,11 +33,11 @@ class KeySource {
   virtual ~KeySource() = default;
   // One pending key press, or the empty text. Never waits.
   virtual std::string poll_key() = 0;
-  // Waits until a key, a resize or a signal may need attention; shows the
-  // screen first. False once input has ended for good (terminal gone).
+  // Waits until a key, a resize or a signal may need attention. False once
+  // input has ended for good (terminal gone).
   virtual bool wait_for_input() = 0;
-  // Shows the screen, then suspends the program for that long.
-  virtual void pause_ms(std::chrono::milliseconds duration) = 0;
+  // Suspends the program for that long.
+  virtual void pause_ms(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 };
 
 }  // namespace zq

@@ -1,6 +1,6 @@
 // An in-memory console: a grid of cells with a cursor and a title. Tests
-// draw on it and read it back cell by cell; the terminal keeps one as the
-// truth and only shows it.
+// draw on it and read it back cell by cell; the terminal and the Windows
+// console keep one as the truth of what they show.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,7 @@ class MemoryConsole : public ConsoleDevice {
   void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
   bool set_cursor_position(CellPos pos) override;
   bool set_cursor_info(std::uint32_t size, bool visible) override;
+  void present() override { presented_writes_ = cell_writes_; }
 
   // Reading back. Out-of-range cells read as {0, 0}.
   std::uint16_t width() const { return width_; }
@@ -39,6 +40,8 @@ class MemoryConsole : public ConsoleDevice {
   bool created() const { return created_; }
   // Number of device calls that changed cells (lets tests see "no redraw").
   std::uint64_t cell_writes() const { return cell_writes_; }
+  // Whether every cell change so far has been presented.
+  bool presented() const { return presented_writes_ == cell_writes_; }
   // Makes the next create() fail, as a console that cannot be had.
   void fail_create(bool fail) { fail_create_ = fail; }
 
@@ -53,6 +56,7 @@ class MemoryConsole : public ConsoleDevice {
   bool created_ = false;
   bool fail_create_ = false;
   std::uint64_t cell_writes_ = 0;
+  std::uint64_t presented_writes_ = 0;
 };
 
 }  // namespace zq

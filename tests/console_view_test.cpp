@@ -1,5 +1,6 @@
 // Where the 80x25 layout lands on terminals of many sizes, which rows a short
-// terminal leaves out, and the enlarge request on narrow ones.
+// terminal leaves out, where a run of cells lands, and the enlarge request
+// on narrow ones.
 #include "runtime/console_view.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,9 @@
 
 namespace zq {
 namespace {
+
+constexpr int kSpared[] = {0, 5};
+constexpr ViewLayout kLayout{80, 25, kSpared, 31};
 
 struct PlacementCase {
   int columns, rows;
@@ -25,7 +29,7 @@ TEST(PlaceView, Table) {
       {100, 23, true, 10, 0, 23},  {80, 60, true, 0, 17, 25},    {0, 0, false, 0, 0, 0},
   };
   for (const PlacementCase& c : cases) {
-    const ViewPlacement p = place_view(c.columns, c.rows);
+    const ViewPlacement p = place_view(kLayout, c.columns, c.rows);
     EXPECT_EQ(p.fits, c.fits) << c.columns << "x" << c.rows;
     if (!c.fits) continue;
     EXPECT_EQ(p.left, c.left) << c.columns << "x" << c.rows;
@@ -34,9 +38,40 @@ TEST(PlaceView, Table) {
   }
 }
 
+TEST(PlaceView, TheLayoutIsTheCallers) {
+  constexpr int kLastRow[] = {9};
+  const ViewPlacement p = place_view({40, 10, kLastRow, 7}, 41, 9);
+  EXPECT_TRUE(p.fits && p.left == 0 && p.rows_shown == 9 && layout_row_at(p, 8) == 8 && view_row_of(p, 9) < 0);
+  EXPECT_FALSE(place_view({40, 10, kLastRow, 7}, 41, 8).fits);
+}
+
+// Where a run of layout cells lands: a run per row shown, from the layout's
+// corner in the terminal, stopping at the layout's end.
+TEST(ViewRuns, Table) {
+  struct Case {
+    int columns, rows;
+    CellPos start;
+    std::size_t count;
+    std::vector<ViewRun> runs;
+  };
+  const Case cases[] = {
+      {120, 40, {30, 10}, 16, {{50, 17, 16, 0}}},
+      {80, 25, {70, 4}, 20, {{70, 4, 20, 0}}},  // on into the next row
+      {80, 23, {70, 4}, 20, {{70, 3, 10, 0}}},  // row 5 left out
+      {80, 23, {0, 0}, 2000, {{0, 0, 320, 80}, {0, 4, 1520, 480}}},
+      {82, 24, {0, 23}, 200, {{1, 22, 80, 0}, {1, 23, 80, 80}}},
+      {79, 25, {0, 0}, 10, {}},
+      {80, 25, {80, 3}, 10, {}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(view_runs(place_view(kLayout, c.columns, c.rows), c.start, c.count), c.runs)
+        << c.columns << "x" << c.rows << " from " << c.start.column << "," << c.start.row;
+  }
+}
+
 // The layout rows a terminal of that height shows, top to bottom.
 std::vector<int> rows_shown_at(int rows) {
-  const ViewPlacement p = place_view(80, rows);
+  const ViewPlacement p = place_view(kLayout, 80, rows);
   std::vector<int> shown;
   for (int v = 0; v < p.rows_shown; ++v) shown.push_back(layout_row_at(p, v));
   return shown;
@@ -44,7 +79,7 @@ std::vector<int> rows_shown_at(int rows) {
 
 std::vector<int> layout_rows_except(std::initializer_list<int> left_out) {
   std::vector<int> rows;
-  for (int r = 0; r < kLayoutRows; ++r) {
+  for (int r = 0; r < kLayout.height; ++r) {
     if (std::find(left_out.begin(), left_out.end(), r) == left_out.end()) rows.push_back(r);
   }
   return rows;
@@ -59,23 +94,23 @@ TEST(ViewRows, ShortTerminalsLeaveOutTheTopRowThenTheRowUnderTheBanner) {
 
 TEST(ViewRows, RowOfAndRowAtAreInverse) {
   for (int rows : {23, 24, 25, 30}) {
-    const ViewPlacement p = place_view(80, rows);
-    for (int r = 0; r < kLayoutRows; ++r) {
+    const ViewPlacement p = place_view(kLayout, 80, rows);
+    for (int r = 0; r < kLayout.height; ++r) {
       const int v = view_row_of(p, r);
       if (v >= 0) {
         EXPECT_EQ(layout_row_at(p, v), r) << rows << " rows, layout row " << r;
       }
     }
-    EXPECT_EQ(view_row_of(p, kLayoutRows), -1);
+    EXPECT_EQ(view_row_of(p, kLayout.height), -1);
     EXPECT_EQ(layout_row_at(p, p.rows_shown), -1);
   }
-  EXPECT_EQ(view_row_of(place_view(80, 23), 24), 22);  // the help line stays last
-  EXPECT_EQ(view_row_of(place_view(80, 23), 6), 4);    // the notice moves up two
+  EXPECT_EQ(view_row_of(place_view(kLayout, 80, 23), 24), 22);  // the help line stays last
+  EXPECT_EQ(view_row_of(place_view(kLayout, 80, 23), 6), 4);    // the notice moves up two
 }
 
 TEST(EnlargeRequest, WrapsToTheWidthAndSaysHowToLeave) {
   for (int columns : {79, 60, 40, 20, 12, 5, 1}) {
-    const std::vector<std::string> lines = enlarge_request(columns, 20);
+    const std::vector<std::string> lines = enlarge_request(kLayout, "terminal", columns, 20);
     std::string joined;
     for (const std::string& line : lines) {
       EXPECT_LE(line.size(), static_cast<std::size_t>(columns)) << columns << ": " << line;
@@ -87,9 +122,9 @@ TEST(EnlargeRequest, WrapsToTheWidthAndSaysHowToLeave) {
       EXPECT_NE(joined.find("(now " + std::to_string(columns) + "x20)"), std::string::npos) << columns;
     }
   }
-  EXPECT_EQ(enlarge_request(70, 20).front(), "Please enlarge the terminal to at least 80x23 (now 70x20). Ctrl+C");
-  EXPECT_EQ(enlarge_request(40, 2).size(), 2u);  // cut to the rows there are
-  EXPECT_TRUE(enlarge_request(0, 0).empty());
+  EXPECT_EQ(enlarge_request(kLayout, "terminal", 70, 20).front(), "Please enlarge the terminal to at least 80x23 (now 70x20). Ctrl+C");
+  EXPECT_EQ(enlarge_request(kLayout, "terminal", 40, 2).size(), 2u);  // cut to the rows there are
+  EXPECT_TRUE(enlarge_request(kLayout, "terminal", 0, 0).empty());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/input_queue.h"
 #include "runtime/keyboard.h"
 
 namespace zq {
@@ -178,6 +179,84 @@ TEST(DecodeKey, LetterCaseSharesTheScanCode) {
     ASSERT_EQ(lower.size(), 2u) << c;
     EXPECT_EQ(lower[1], upper[1]) << c;
   }
+}
+
+// Input reaching the queue at a time: terminal bytes, or a console's key press.
+struct Arrival {
+  int at_ms;
+  std::string bytes;
+  std::string key = {};
+};
+
+struct QueueCase {
+  const char* name;
+  std::vector<Arrival> arrivals;
+  std::vector<std::string> taken;  // "repaint" for a repaint request
+  int hidden_until_ms = 0;         // the screen is hidden (too small) before then
+};
+
+// What polls give, looking as a key loop does: as input arrives, and again
+// whenever the queue says it will decide.
+std::vector<std::string> take_all(const QueueCase& c) {
+  using Clock = InputQueue::Clock;
+  InputQueue queue;
+  Clock::time_point now{};
+  std::vector<std::string> taken;
+  const auto look_until = [&](Clock::time_point until) {
+    for (;;) {
+      const TakenInput t = queue.take(now, now < Clock::time_point{} + milliseconds(c.hidden_until_ms));
+      if (t.repaint || !t.key_text.empty()) {
+        taken.push_back(t.repaint ? "repaint" : t.key_text);
+        continue;
+      }
+      const auto decide = queue.time_to_decide(now);
+      if (!decide || now + *decide > until) return;
+      now += std::max(*decide, milliseconds(1));
+    }
+  };
+  for (const Arrival& a : c.arrivals) {
+    look_until(Clock::time_point{} + milliseconds(a.at_ms));
+    now = Clock::time_point{} + milliseconds(a.at_ms);
+    queue.add_bytes(a.bytes, now);
+    queue.add_key(a.key, now);
+  }
+  look_until(Clock::time_point::max());
+  EXPECT_TRUE(queue.empty()) << c.name;
+  return taken;
+}
+
+const std::string kShift = K(255, 42), kY = K('y', 21), kN = K('n', 49);
+
+const QueueCase kQueueCases[] = {
+    {"terminal: a sequence split across reads", {{0, "\x1b"}, {10, "[B"}}, {kDown}},
+    {"terminal: a paste across reads", {{0, "\x1b[200~y\r"}, {5, "n\x1b[201~"}, {10, "y"}}, {kY}},
+    {"terminal: a paste whose end never came", {{0, "\x1b[200~y"}, {600, "n"}}, {kN}},
+    {"terminal: Ctrl+L repaints", {{0, "\x0cy"}}, {"repaint", kY}},
+    {"terminal: typed while hidden", {{0, "y"}, {100, "n"}}, {kN}, 50},
+    {"console: typing, keys 15 ms apart", {{0, "", kY}, {15, "", kEnter}, {30, "", kN}}, {kY, kEnter, kN}},
+    {"console: a paste, keys at once", {{0, "", kY}, {0, "", kEnter}, {0, "", K(0, 1)}}, {}},
+    {"console: a paste across reads", {{0, "", kY}, {4, "", kEnter}, {9, "", kN}, {17, "", kY}}, {}},
+    {"console: keys before and after a paste", {{0, "", kN}, {50, "", kY}, {50, "", kEnter}, {80, "", kY}},
+     {kN, kY}},
+    {"console: a held arrow", {{0, "", kDown}, {33, "", kDown}, {66, "", kDown}}, {kDown, kDown, kDown}},
+    {"console: a held arrow's repeats read together", {{0, "", kDown}, {0, "", kDown}}, {kDown, kDown}},
+    {"console: a key repeated, then another at once", {{0, "", kY}, {0, "", kY}, {0, "", kEnter}}, {}},
+    {"console: Shift and a letter at once", {{0, "", kShift}, {0, "", K('Y', 21)}, {1, "", kShift}},
+     {kShift, K('Y', 21), kShift}},
+    {"console: typed while hidden", {{0, "", kY}, {100, "", kN}}, {kN}, 50},
+    {"console: Ctrl+L repaints", {{0, "", K(12, 38)}}, {"repaint"}},
+};
+
+TEST(InputQueue, Table) {
+  for (const QueueCase& c : kQueueCases) EXPECT_EQ(take_all(c), c.taken) << c.name;
+}
+
+TEST(InputQueue, PendingBytesAreBounded) {
+  InputQueue queue;
+  queue.add_bytes(std::string(1023, 'x'), {});
+  EXPECT_TRUE(queue.has_room());
+  queue.add_bytes("x", {});
+  EXPECT_FALSE(queue.has_room());
 }
 
 struct KeyTextCase {

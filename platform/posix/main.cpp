@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/program_end.h"
+#include "app/screens.h"
 #include "app/settings.h"
 #include "app/setup_flow.h"
 #include "platform/posix/terminal.h"
@@ -14,7 +15,7 @@ namespace {
 // Runs the program on the terminal; the terminal is restored when this returns
 // or throws, before anything is said on stderr.
 int run_on_terminal() {
-  zq::Terminal terminal;
+  zq::Terminal terminal(zq::kScreenLayout);
   zq::AppState app;
   app.config_path = zq::config_path();
   const zq::SetupEnd end = zq::run_setup(terminal, terminal, app);

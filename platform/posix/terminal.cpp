@@ -220,14 +220,14 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   if (xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
   tty_write(paste_on);
 
-  // The program's screen is 80x25 whatever the terminal's size; the view
-  // places it on the terminal.
-  model = MemoryConsole(kLayoutColumns, kLayoutRows);
+  // The program's screen is the layout's size whatever the terminal's; the
+  // view places it on the terminal.
+  model = MemoryConsole(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   model.create(geometry);
   attr_known.fill(false);
   next_pair = 1;
   applied_cursor = -1;
-  input.clear();
+  input = InputQueue();
   ended = false;
   active = true;
   dirty = full_redraw = true;
@@ -300,12 +300,12 @@ void Terminal::Impl::repaint() {
 }
 
 void Terminal::Impl::draw_view() {
-  view = place_view(COLS, LINES);
+  view = place_view(layout, COLS, LINES);
   if (!view.fits) {
     // In the terminal's own colours: this is a request, not the program.
     wbkgdset(stdscr, ' ');
     werase(stdscr);
-    const std::vector<std::string> request = enlarge_request(COLS, LINES);
+    const std::vector<std::string> request = enlarge_request(layout, "terminal", COLS, LINES);
     for (std::size_t i = 0; i < request.size(); ++i) {
       mvwaddnstr(stdscr, static_cast<int>(i), 0, request[i].c_str(), COLS);
     }
@@ -313,19 +313,19 @@ void Terminal::Impl::draw_view() {
   }
   if (full_redraw) {
     // What a larger terminal shows around the layout: the frame's blue.
-    wbkgdset(stdscr, ' ' | attribute(kSurroundAttribute));
+    wbkgdset(stdscr, ' ' | attribute(layout.surround_attribute));
     werase(stdscr);
   }
-  std::array<chtype, kLayoutColumns> line{};
+  std::vector<chtype> line(static_cast<std::size_t>(layout.width));
   for (int v = 0; v < view.rows_shown; ++v) {
     const auto row = static_cast<std::uint16_t>(layout_row_at(view, v));
-    for (int c = 0; c < kLayoutColumns; ++c) {
+    for (int c = 0; c < layout.width; ++c) {
       const Cell cell = model.cell(static_cast<std::uint16_t>(c), row);
       // A byte that is not printable ASCII could act as a control sequence.
       const chtype ch = cell.ch >= 0x20 && cell.ch < 0x7F ? cell.ch : '?';
       line[static_cast<std::size_t>(c)] = ch | attribute(cell.attr);
     }
-    mvwaddchnstr(stdscr, view.top + v, view.left, line.data(), kLayoutColumns);
+    mvwaddchnstr(stdscr, view.top + v, view.left, line.data(), layout.width);
   }
 }
 
@@ -344,7 +344,7 @@ void Terminal::Impl::present() {
   int want_cursor = 0;
   const CellPos cursor = model.cursor();
   const int cursor_row = view_row_of(view, cursor.row);
-  if (view.fits && model.cursor_visible() && cursor_row >= 0 && cursor.column < kLayoutColumns) {
+  if (view.fits && model.cursor_visible() && cursor_row >= 0 && cursor.column < layout.width) {
     want_cursor = model.cursor_size() >= 50 ? 2 : 1;
     wmove(stdscr, view.top + cursor_row, view.left + cursor.column);
   }
@@ -357,7 +357,7 @@ void Terminal::Impl::present() {
   dirty = full_redraw = false;
 }
 
-Terminal::Terminal() : impl_(std::make_unique<Impl>()) {}
+Terminal::Terminal(const ViewLayout& layout) : impl_(std::make_unique<Impl>(layout)) {}
 
 Terminal::~Terminal() { impl_->release(); }
 
@@ -406,5 +406,7 @@ bool Terminal::set_cursor_info(std::uint32_t size, bool visible) {
   impl_->dirty = true;
   return impl_->model.set_cursor_info(size, visible);
 }
+
+void Terminal::present() { impl_->present(); }
 
 }  // namespace zq

@@ -1,5 +1,6 @@
-// The real terminal: a ConsoleDevice whose truth is a MemoryConsole shown on
-// the terminal's alternate screen through ncurses, and a KeySource that turns
+// The real terminal: a ConsoleDevice whose truth is a MemoryConsole of the
+// layout's size, shown (present) on the terminal's alternate screen through
+// ncurses and placed there by the view's rules, and a KeySource that turns
 // terminal keys into key_texts. The terminal is restored on every way out.
 // One per process: the signal handlers that restore it are process-wide.
 #pragma once
@@ -8,13 +9,14 @@
 #include <string>
 
 #include "runtime/console_device.h"
+#include "runtime/console_view.h"
 #include "runtime/keyboard.h"
 
 namespace zq {
 
 class Terminal : public ConsoleDevice, public KeySource {
  public:
-  Terminal();
+  explicit Terminal(const ViewLayout& layout);
   ~Terminal() override;
 
   // Whether standard input and output are a terminal that can be driven;
@@ -32,10 +34,10 @@ class Terminal : public ConsoleDevice, public KeySource {
   void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
   bool set_cursor_position(CellPos pos) override;
   bool set_cursor_info(std::uint32_t size, bool visible) override;
+  void present() override;
 
   std::string poll_key() override;
   bool wait_for_input() override;
-  void pause_ms(std::chrono::milliseconds duration) override;
 
  private:
   struct Impl;

@@ -1,6 +1,6 @@
 // What the terminal's view (terminal.cpp) and its key reader
 // (terminal_keys.cpp) share: the in-memory console that is the screen's
-// truth, what the terminal shows of it, and the key bytes not yet decoded.
+// truth, what the terminal shows of it, and the input not yet taken.
 #pragma once
 
 #include <array>
@@ -10,6 +10,7 @@
 
 #include "platform/posix/terminal.h"
 #include "runtime/console_view.h"
+#include "runtime/input_queue.h"
 #include "runtime/memory_console.h"
 
 // Last: term.h defines every capability name as a macro.
@@ -22,10 +23,15 @@ namespace zq {
 using Clock = std::chrono::steady_clock;
 
 struct Terminal::Impl {
+  explicit Impl(const ViewLayout& view_layout)
+      : layout(view_layout),
+        model(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height)) {}
+
   std::string error;
   SCREEN* screen = nullptr;
   bool active = false;
-  MemoryConsole model{kLayoutColumns, kLayoutRows};
+  ViewLayout layout;
+  MemoryConsole model;
 
   // What the terminal shows and what it needs.
   bool dirty = false;
@@ -43,10 +49,7 @@ struct Terminal::Impl {
   std::array<chtype, 256> attr_cache{};
   std::array<bool, 256> attr_known{};
 
-  // Key bytes read but not yet decoded.
-  std::string input;
-  bool in_paste = false;  // inside a bracketed paste, whose bytes are dropped
-  Clock::time_point last_input{};
+  InputQueue input;  // key bytes read but not yet taken
   bool ended = false;
 
   bool create(ScreenGeometry& geometry);
@@ -63,10 +66,7 @@ struct Terminal::Impl {
   void draw_view();
   void read_input();
   // Too small for the layout: the view shows a request to enlarge instead.
-  static bool too_small() { return !place_view(COLS, LINES).fits; }
-  std::chrono::milliseconds idle() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_input);
-  }
+  bool too_small() const { return !place_view(layout, COLS, LINES).fits; }
 };
 
 }  // namespace zq

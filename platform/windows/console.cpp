@@ -45,8 +45,6 @@ void close_handle(HANDLE& handle) {
   handle = INVALID_HANDLE_VALUE;
 }
 
-COORD coord_of(CellPos pos) { return COORD{static_cast<SHORT>(pos.column), static_cast<SHORT>(pos.row)}; }
-
 SHORT clamp_short(std::int32_t value) { return static_cast<SHORT>(std::clamp<std::int32_t>(value, -32768, 32767)); }
 
 int window_width(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Right - info.srWindow.Left + 1; }
@@ -80,9 +78,9 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
     return false;
   }
 
-  // The program's own buffer: as large as the visible window, never smaller
-  // than the layout, so the layout appears in the window and not at the top
-  // of the user's scrollback.
+  // The program's own buffer, as large as the visible window (refit keeps
+  // it so), so that it shows in the window and not at the top of the
+  // user's scrollback.
   buffer = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      CONSOLE_TEXTMODE_BUFFER, nullptr);
   if (buffer == INVALID_HANDLE_VALUE) {
@@ -90,11 +88,13 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
     close_handles();
     return false;
   }
-  const auto width = static_cast<std::uint16_t>(std::clamp(window_width(info), kLayoutColumns, kMaxBufferSide));
-  const auto height = static_cast<std::uint16_t>(std::clamp(window_height(info), kLayoutRows, kMaxBufferSide));
-  SetConsoleScreenBufferSize(buffer, COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)});
-  model = MemoryConsole(width, height);
+  SetConsoleScreenBufferSize(buffer, COORD{static_cast<SHORT>(window_width(info)),
+                                           static_cast<SHORT>(window_height(info))});
+  // The program's screen is the layout's size whatever the window's.
+  model = MemoryConsole(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   model.create(geometry);
+  keys = InputQueue();
+  cursor_left_out = false;
 
   // Kept wide: the user's title may hold characters outside the code page.
   wchar_t title[1024] = {};
@@ -108,7 +108,8 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   static const bool handler_set = SetConsoleCtrlHandler(on_console_control, TRUE) != 0;
   (void)handler_set;
   if (input_mode_saved) {
-    // Key records as the keyboard makes them, size changes reported, and
+    // Key records as the keyboard makes them (not VT sequences: pastes are
+    // told by their speed, in every console), size changes reported, and
     // Ctrl+C kept as a signal.
     const DWORD mode = (user_input_mode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
                                                               ENABLE_MOUSE_INPUT | ENABLE_VIRTUAL_TERMINAL_INPUT)) |
@@ -142,59 +143,65 @@ void WindowsConsole::Impl::refit() {
   if (!active) return;
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!GetConsoleScreenBufferInfo(buffer, &info)) return;
-  // A console that shrank the buffer along with its window gets it back:
-  // the cells outside the window are still the layout's.
-  if (info.dwSize.X < model.width() || info.dwSize.Y < model.height()) {
-    const COORD size{std::max<SHORT>(info.dwSize.X, static_cast<SHORT>(model.width())),
-                     std::max<SHORT>(info.dwSize.Y, static_cast<SHORT>(model.height()))};
-    SetConsoleScreenBufferSize(buffer, size);
-    GetConsoleScreenBufferInfo(buffer, &info);
-  }
   const int width = window_width(info);
   const int height = window_height(info);
-  too_small = width < kLayoutColumns || height < kMinWindowRows;
-  // A 24-row window leaves out the buffer's top row, which the layout keeps empty.
-  const SHORT top = static_cast<SHORT>(too_small || height >= kLayoutRows ? 0 : kLayoutRows - height);
-  const SMALL_RECT view{0, top, static_cast<SHORT>(width - 1), static_cast<SHORT>(top + height - 1)};
-  SetConsoleWindowInfo(buffer, TRUE, &view);
-  if (!too_small) {
-    repaint();
-    return;
+  // The buffer as large as the window again, when a console kept it larger
+  // or smaller: no scroll bars, and nothing drawn outside the window.
+  if (info.dwSize.X != width || info.dwSize.Y != height) {
+    const SMALL_RECT at_top{0, 0, static_cast<SHORT>(width - 1), static_cast<SHORT>(height - 1)};
+    SetConsoleWindowInfo(buffer, TRUE, &at_top);
+    SetConsoleScreenBufferSize(buffer, COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)});
+    GetConsoleScreenBufferInfo(buffer, &info);
   }
-  const std::string request = "Please enlarge the window to at least " + std::to_string(kLayoutColumns) + "x" +
-                              std::to_string(kMinWindowRows) + " (now " + std::to_string(width) + "x" +
-                              std::to_string(height) + "). Ctrl+C leaves the program.";
+  origin = COORD{info.srWindow.Left, info.srWindow.Top};
+  view = place_view(layout, width, height);
   DWORD done = 0;
   const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+  // Around the layout, the surround; around the request, the console's own
+  // grey: it is a request, not the program.
+  const WORD around = view.fits ? layout.surround_attribute : kPlainAttribute;
+  FillConsoleOutputAttribute(buffer, around, cells, COORD{0, 0}, &done);
   FillConsoleOutputCharacterA(buffer, ' ', cells, COORD{0, 0}, &done);
-  FillConsoleOutputAttribute(buffer, kPlainAttribute, cells, COORD{0, 0}, &done);
+  if (view.fits) {
+    write_rows(0, layout.height - 1);
+    const CellPos cursor = model.cursor();
+    const int row = view_row_of(view, cursor.row);
+    cursor_left_out = row < 0;
+    if (!cursor_left_out) SetConsoleCursorPosition(buffer, cell_at(view.left + cursor.column, view.top + row));
+    apply_cursor_info();
+    return;
+  }
   SHORT row = 0;
-  for (const std::string& line : wrap_words(request, width, height)) {
-    WriteConsoleOutputCharacterA(buffer, line.data(), static_cast<DWORD>(line.size()), COORD{0, row++}, &done);
+  for (const std::string& line : enlarge_request(layout, "window", width, height)) {
+    WriteConsoleOutputCharacterA(buffer, line.data(), static_cast<DWORD>(line.size()), cell_at(0, row++), &done);
   }
   const CONSOLE_CURSOR_INFO hidden{25, FALSE};
   SetConsoleCursorInfo(buffer, &hidden);
 }
 
-// The whole model into the buffer, a row per call (large single writes are
-// refused by some consoles), then its cursor.
-void WindowsConsole::Impl::repaint() {
-  std::vector<CHAR_INFO> row(model.width());
-  for (std::uint16_t r = 0; r < model.height(); ++r) {
-    for (std::uint16_t c = 0; c < model.width(); ++c) {
-      const Cell cell = model.cell(c, r);
-      row[c].Char.AsciiChar = static_cast<CHAR>(cell.ch);
-      row[c].Attributes = cell.attr;
+void WindowsConsole::Impl::write_rows(int first, int last) {
+  std::vector<CHAR_INFO> line(static_cast<std::size_t>(layout.width));
+  for (int r = first; r <= last; ++r) {
+    const int row = view_row_of(view, r);
+    if (row < 0) continue;
+    for (int c = 0; c < layout.width; ++c) {
+      const Cell cell = model.cell(static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(r));
+      line[static_cast<std::size_t>(c)].Char.AsciiChar = static_cast<CHAR>(cell.ch);
+      line[static_cast<std::size_t>(c)].Attributes = cell.attr;
     }
-    SMALL_RECT region{0, static_cast<SHORT>(r), static_cast<SHORT>(model.width() - 1), static_cast<SHORT>(r)};
-    WriteConsoleOutputA(buffer, row.data(), COORD{static_cast<SHORT>(model.width()), 1}, COORD{0, 0}, &region);
+    // A row per call: large single writes are refused by some consoles.
+    const COORD at = cell_at(view.left, view.top + row);
+    SMALL_RECT region{at.X, at.Y, static_cast<SHORT>(at.X + layout.width - 1), at.Y};
+    WriteConsoleOutputA(buffer, line.data(), COORD{static_cast<SHORT>(layout.width), 1}, COORD{0, 0}, &region);
   }
-  SetConsoleCursorPosition(buffer, coord_of(model.cursor()));
-  const CONSOLE_CURSOR_INFO cursor{model.cursor_size(), model.cursor_visible() ? TRUE : FALSE};
+}
+
+void WindowsConsole::Impl::apply_cursor_info() {
+  const CONSOLE_CURSOR_INFO cursor{model.cursor_size(), model.cursor_visible() && !cursor_left_out ? TRUE : FALSE};
   SetConsoleCursorInfo(buffer, &cursor);
 }
 
-WindowsConsole::WindowsConsole() : impl_(std::make_unique<Impl>()) {}
+WindowsConsole::WindowsConsole(const ViewLayout& layout) : impl_(std::make_unique<Impl>(layout)) {}
 
 WindowsConsole::~WindowsConsole() { release(); }
 
@@ -220,64 +227,95 @@ void WindowsConsole::set_title(std::string_view title) {
 }
 
 // Each cell operation goes to the model and, while the window shows the
-// layout, straight to the console as well.
+// layout, straight to the console as well: a call per row it reaches, none
+// for rows left out.
 void WindowsConsole::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) {
   Impl& c = *impl_;
   c.model.fill_attribute(attr, count, start);
+  if (!c.shows()) return;
   DWORD done = 0;
-  if (c.active && !c.too_small) FillConsoleOutputAttribute(c.buffer, attr, count, coord_of(start), &done);
+  for (const ViewRun& run : view_runs(c.view, start, count)) {
+    FillConsoleOutputAttribute(c.buffer, attr, static_cast<DWORD>(run.count), c.cell_at(run.column, run.row), &done);
+  }
 }
 
 void WindowsConsole::fill_character(unsigned char ch, std::uint32_t count, CellPos start) {
   Impl& c = *impl_;
   c.model.fill_character(ch, count, start);
+  if (!c.shows()) return;
   DWORD done = 0;
-  if (c.active && !c.too_small) {
-    FillConsoleOutputCharacterA(c.buffer, static_cast<CHAR>(ch), count, coord_of(start), &done);
+  for (const ViewRun& run : view_runs(c.view, start, count)) {
+    FillConsoleOutputCharacterA(c.buffer, static_cast<CHAR>(ch), static_cast<DWORD>(run.count),
+                                c.cell_at(run.column, run.row), &done);
   }
 }
 
 void WindowsConsole::write_characters(std::string_view bytes, CellPos start) {
   Impl& c = *impl_;
   c.model.write_characters(bytes, start);
+  if (!c.shows()) return;
   DWORD done = 0;
-  if (c.active && !c.too_small && !bytes.empty()) {
-    WriteConsoleOutputCharacterA(c.buffer, bytes.data(), static_cast<DWORD>(bytes.size()), coord_of(start), &done);
+  for (const ViewRun& run : view_runs(c.view, start, bytes.size())) {
+    WriteConsoleOutputCharacterA(c.buffer, bytes.data() + run.offset, static_cast<DWORD>(run.count),
+                                 c.cell_at(run.column, run.row), &done);
   }
 }
 
 void WindowsConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
   Impl& c = *impl_;
   c.model.scroll_rect(source, dest, fill);
-  if (!c.active || c.too_small) return;
+  if (!c.shows()) return;
+  if (c.view.rows_shown < c.layout.height) {
+    // With rows left out the layout is no rectangle of the window, which
+    // one scroll could move: it is written again from the model.
+    c.write_rows(0, c.layout.height - 1);
+    return;
+  }
   // Clipped here: Windows clips a rectangle reaching past the buffer, Wine
-  // moves nothing. The contents keep their offset from the source's corner.
+  // moves nothing. The contents keep their offset from the source's corner;
+  // the clip keeps the surround as it is.
   const CellRect clipped{std::max(source.left, 0), std::max(source.top, 0),
-                         std::min<std::int32_t>(source.right, c.model.width() - 1),
-                         std::min<std::int32_t>(source.bottom, c.model.height() - 1)};
+                         std::min<std::int32_t>(source.right, c.layout.width - 1),
+                         std::min<std::int32_t>(source.bottom, c.layout.height - 1)};
   if (clipped.left > clipped.right || clipped.top > clipped.bottom) return;
-  const SMALL_RECT rect{clamp_short(clipped.left), clamp_short(clipped.top), clamp_short(clipped.right),
-                        clamp_short(clipped.bottom)};
-  const COORD to{clamp_short(dest.column + clipped.left - source.left), clamp_short(dest.row + clipped.top - source.top)};
+  const COORD corner = c.cell_at(c.view.left, c.view.top);
+  const SMALL_RECT rect{clamp_short(corner.X + clipped.left), clamp_short(corner.Y + clipped.top),
+                        clamp_short(corner.X + clipped.right), clamp_short(corner.Y + clipped.bottom)};
+  const SMALL_RECT layout_area{corner.X, corner.Y, clamp_short(corner.X + c.layout.width - 1),
+                               clamp_short(corner.Y + c.layout.height - 1)};
+  const COORD to{clamp_short(corner.X + dest.column + clipped.left - source.left),
+                 clamp_short(corner.Y + dest.row + clipped.top - source.top)};
   CHAR_INFO blank{};
   blank.Char.AsciiChar = static_cast<CHAR>(fill.ch);
   blank.Attributes = fill.attr;
-  ScrollConsoleScreenBufferA(c.buffer, &rect, nullptr, to, &blank);
+  ScrollConsoleScreenBufferA(c.buffer, &rect, &layout_area, to, &blank);
 }
 
 bool WindowsConsole::set_cursor_position(CellPos pos) {
   Impl& c = *impl_;
   if (!c.model.set_cursor_position(pos)) return false;
-  if (c.active && !c.too_small) return SetConsoleCursorPosition(c.buffer, coord_of(pos)) != 0;
-  return true;
+  if (!c.shows()) return true;
+  const int row = view_row_of(c.view, pos.row);
+  // On a row left out, the cursor is hidden until it moves back into view.
+  const bool left_out = row < 0;
+  bool done = true;
+  if (!left_out) done = SetConsoleCursorPosition(c.buffer, c.cell_at(c.view.left + pos.column, c.view.top + row)) != 0;
+  if (left_out != c.cursor_left_out) {
+    c.cursor_left_out = left_out;
+    c.apply_cursor_info();
+  }
+  return done;
 }
 
 bool WindowsConsole::set_cursor_info(std::uint32_t size, bool visible) {
   Impl& c = *impl_;
   if (!c.model.set_cursor_info(size, visible)) return false;
-  const CONSOLE_CURSOR_INFO cursor{size, visible ? TRUE : FALSE};
-  if (c.active && !c.too_small) return SetConsoleCursorInfo(c.buffer, &cursor) != 0;
-  return true;
+  if (!c.shows()) return true;
+  const CONSOLE_CURSOR_INFO cursor{size, visible && !c.cursor_left_out ? TRUE : FALSE};
+  return SetConsoleCursorInfo(c.buffer, &cursor) != 0;
 }
+
+// Every cell operation reached the console as it was made.
+void WindowsConsole::present() {}
 
 }  // namespace zq

@@ -1,10 +1,14 @@
 // The Windows console: a ConsoleDevice that draws into the program's own
 // console screen buffer (the counterpart of a terminal's alternate screen),
-// and a KeySource that reads the console's input records. A MemoryConsole is
-// kept as the truth, so a resized window can be redrawn, or asked to grow
-// when it is smaller than the layout. The user's buffer, title and input
-// modes come back as they were at every exit, Ctrl+C and closing the window
-// included. One per process: the control handler is process-wide.
+// and a KeySource that reads the console's input records. The layout is
+// placed in the window by the view's rules, as on a terminal: centred in the
+// surround's colours, without its spared rows in a short window, replaced by
+// a request to enlarge in a small one. Each cell operation goes to the
+// MemoryConsole that is the truth and, through the placement, straight to
+// the console, so present() has nothing left to do. Key records go through
+// the input queue, which drops pasted text. The user's buffer, title and
+// input modes come back as they were at every exit, Ctrl+C and closing the
+// window included. One per process: the control handler is process-wide.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +17,7 @@
 #include <string>
 
 #include "runtime/console_device.h"
+#include "runtime/console_view.h"
 #include "runtime/keyboard.h"
 
 namespace zq {
@@ -24,7 +29,7 @@ std::string key_of_record(const INPUT_RECORD& record);
 
 class WindowsConsole : public ConsoleDevice, public KeySource {
  public:
-  WindowsConsole();
+  explicit WindowsConsole(const ViewLayout& layout);
   ~WindowsConsole() override;
 
   // Why create() last failed.
@@ -43,9 +48,12 @@ class WindowsConsole : public ConsoleDevice, public KeySource {
   void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
   bool set_cursor_position(CellPos pos) override;
   bool set_cursor_info(std::uint32_t size, bool visible) override;
+  void present() override;
 
   std::string poll_key() override;
   bool wait_for_input() override;
+  // Reads the records that come meanwhile, so that the input queue learns
+  // when each key arrived even while the program pauses.
   void pause_ms(std::chrono::milliseconds duration) override;
 
   struct Impl;

@@ -9,22 +9,24 @@
 
 #include "platform/windows/console.h"
 #include "runtime/console_view.h"
+#include "runtime/input_queue.h"
 #include "runtime/memory_console.h"
 
 namespace zq {
 
-// Rows 1 to 24 hold the whole layout, so a 24-row window still shows it: the
-// window scrolls past the empty top row. (A terminal also leaves out a row
-// in the middle; a console window shows its buffer's rows as they stand.)
-inline constexpr int kMinWindowRows = 24;
-// print_text's cursor arithmetic is 16-bit and exact only up to this size.
-inline constexpr int kMaxBufferSide = 255;
-
 struct WindowsConsole::Impl {
+  explicit Impl(const ViewLayout& view_layout)
+      : layout(view_layout),
+        model(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height)) {}
+
   std::string error;
   // Set while the program's buffer is shown; whoever clears it restores.
   std::atomic<bool> active{false};
-  MemoryConsole model{kLayoutColumns, kLayoutRows};
+  ViewLayout layout;
+  MemoryConsole model;
+  ViewPlacement view;     // where the window shows the layout; fits is false while it cannot
+  COORD origin{0, 0};     // the window's top-left cell in the buffer
+  bool cursor_left_out = false;  // the cursor's row is not shown, so neither is the cursor
 
   HANDLE input = INVALID_HANDLE_VALUE;     // CONIN$
   HANDLE user_output = INVALID_HANDLE_VALUE;  // CONOUT$: the user's buffer at start
@@ -33,16 +35,27 @@ struct WindowsConsole::Impl {
   bool input_mode_saved = false;
   std::wstring user_title;
   bool title_saved = false;
-  bool too_small = false;  // the window cannot show the layout: the request is shown
+  InputQueue keys;
   bool ended = false;      // the input handle failed for good
 
   bool create(ScreenGeometry& geometry);
   // Undoes create in reverse order; safe from the control handler's thread.
   void restore();
   void close_handles();
-  // Fits the view to the window: the layout, or the request to enlarge.
+  // Whether the layout is in the window, so cell operations reach the console.
+  bool shows() const { return active && view.fits; }
+  COORD cell_at(int column, int row) const {
+    return COORD{static_cast<SHORT>(origin.X + column), static_cast<SHORT>(origin.Y + row)};
+  }
+  // Fits the view to the window: the surround and the layout, or the
+  // request to enlarge.
   void refit();
-  void repaint();
+  // The layout rows from `first` to `last` (inclusive) as the model holds them.
+  void write_rows(int first, int last);
+  void apply_cursor_info();
+  // Every record waiting: a size change refits the view, a key press goes
+  // to the queue with the time it was read.
+  void read_records();
 };
 
 }  // namespace zq

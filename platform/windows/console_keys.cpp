@@ -1,5 +1,7 @@
-// The console's key source: one input record per poll, and a wait on the
-// input handle instead of a busy loop.
+// The console's key source: reads the waiting input records into the input
+// queue, which makes key presses of them, and waits on the input handle
+// instead of a busy loop.
+#include <algorithm>
 #include <thread>
 
 #include "platform/windows/console.h"
@@ -7,46 +9,75 @@
 
 namespace zq {
 
+using Clock = InputQueue::Clock;
+
 std::string key_of_record(const INPUT_RECORD& record) {
   if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return {};
   const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
   return key_text(static_cast<unsigned char>(key.uChar.AsciiChar), static_cast<unsigned char>(key.wVirtualScanCode));
 }
 
+// All records are read as they come, not one per poll: a paste is told from
+// typing by how close behind each other its key presses arrive.
+void WindowsConsole::Impl::read_records() {
+  for (;;) {
+    DWORD pending = 0;
+    if (!GetNumberOfConsoleInputEvents(input, &pending)) {
+      ended = true;
+      return;
+    }
+    if (pending == 0) return;
+    INPUT_RECORD records[64];
+    DWORD got = 0;
+    if (!ReadConsoleInputA(input, records, std::min<DWORD>(pending, 64), &got)) {
+      ended = true;
+      return;
+    }
+    if (got == 0) return;
+    const Clock::time_point now = Clock::now();
+    for (DWORD i = 0; i < got; ++i) {
+      if (records[i].EventType == WINDOW_BUFFER_SIZE_EVENT) {
+        refit();
+      } else {
+        keys.add_key(key_of_record(records[i]), now);
+      }
+    }
+  }
+}
+
 std::string WindowsConsole::poll_key() {
   Impl& c = *impl_;
   if (!c.active || c.ended) return {};
-  DWORD pending = 0;
-  if (!GetNumberOfConsoleInputEvents(c.input, &pending)) {
-    c.ended = true;
-    return {};
-  }
-  if (pending == 0) return {};
-  INPUT_RECORD record{};
-  DWORD got = 0;
-  if (!ReadConsoleInputA(c.input, &record, 1, &got)) {
-    c.ended = true;
-    return {};
-  }
-  if (got == 0) return {};
-  if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
-    c.refit();
-    return {};
-  }
+  c.read_records();
   // Keys pressed blind, while the window asks to be enlarged, are dropped.
-  if (c.too_small) return {};
-  return key_of_record(record);
+  const TakenInput taken = c.keys.take(Clock::now(), !c.view.fits);
+  if (taken.repaint) c.refit();
+  return taken.key_text;
 }
 
 bool WindowsConsole::wait_for_input() {
   Impl& c = *impl_;
   if (!c.active || c.ended) return false;
-  // The console handle is signalled while input records are waiting; cell
-  // writes went to the console as they were made, so nothing is left to show.
-  if (WaitForSingleObject(c.input, INFINITE) == WAIT_FAILED) c.ended = true;
+  DWORD timeout = INFINITE;
+  if (const auto decide = c.keys.time_to_decide(Clock::now())) {
+    if (decide->count() == 0) return true;
+    timeout = static_cast<DWORD>(decide->count()) + 1;
+  }
+  // The console handle is signalled while input records are waiting.
+  if (WaitForSingleObject(c.input, timeout) == WAIT_FAILED) c.ended = true;
   return !c.ended;
 }
 
-void WindowsConsole::pause_ms(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+void WindowsConsole::pause_ms(std::chrono::milliseconds duration) {
+  Impl& c = *impl_;
+  const Clock::time_point end = Clock::now() + duration;
+  while (c.active && !c.ended) {
+    c.read_records();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now());
+    if (left.count() <= 0) return;
+    if (WaitForSingleObject(c.input, static_cast<DWORD>(left.count())) == WAIT_FAILED) c.ended = true;
+  }
+  std::this_thread::sleep_until(end);
+}
 
 }  // namespace zq

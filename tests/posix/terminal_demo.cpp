@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/screens.h"
 #include "runtime/console_screen.h"
 #include "runtime/keyboard.h"
 #include "platform/posix/terminal.h"
@@ -17,11 +18,6 @@ namespace {
 constexpr const char* kEntries[] = {"    Display     ", "     Sound      ", "  DIP Switches  ",
                                     "    Abandon     ", "  Save &  Exit  "};
 
-void print_at(zq::ConsoleScreen& screen, std::uint16_t column, std::uint16_t row, std::string_view text) {
-  zq::locate(screen, column, row);
-  zq::print_text(screen, text);
-}
-
 void draw_menu(zq::ConsoleScreen& screen, int selected) {
   zq::set_cursor_shape(screen, 0);
   for (int i = 0; i < 5; ++i) {
@@ -30,7 +26,7 @@ void draw_menu(zq::ConsoleScreen& screen, int selected) {
     } else {
       zq::set_color(screen, 14, 1);
     }
-    print_at(screen, 30, static_cast<std::uint16_t>(10 + 2 * i), kEntries[i]);
+    zq::print_at(screen, 30, static_cast<std::uint16_t>(10 + 2 * i), kEntries[i]);
   }
   zq::locate(screen, 30, static_cast<std::uint16_t>(10 + 2 * selected));
   zq::set_cursor_shape(screen, 1);
@@ -40,13 +36,13 @@ void draw_frame(zq::ConsoleScreen& screen) {
   zq::set_cursor_shape(screen, 0);
   zq::set_color(screen, 15, 1);
   zq::clear_screen(screen);
-  print_at(screen, 0, 0, "ROW 0 MARKER");
-  print_at(screen, 0, 1, "ROW 1 MARKER");
+  zq::print_at(screen, 0, 0, "ROW 0 MARKER");
+  zq::print_at(screen, 0, 1, "ROW 1 MARKER");
   zq::set_color(screen, 15, 6);
-  print_at(screen, 11, 2, "  Z O R V I K  Q U E L T A  M A R U N D O  S E T U P  ");
+  zq::print_at(screen, 11, 2, "  Z O R V I K  Q U E L T A  M A R U N D O  S E T U P  ");
   zq::set_color(screen, 15, 1);
-  print_at(screen, 0, 20, "ctl:\x1b[31mX\x07|\xe9|");
-  print_at(screen, 0, 24, "     UP/DOWN=Select | LEFT/RIGHT=Change Values | ENTER=Accept | ESC=Quit");
+  zq::print_at(screen, 0, 20, "ctl:\x1b[31mX\x07|\xe9|");
+  zq::print_at(screen, 0, 24, "     UP/DOWN=Select | LEFT/RIGHT=Change Values | ENTER=Accept | ESC=Quit");
 }
 
 void show_key(zq::ConsoleScreen& screen, const std::string& key) {
@@ -58,7 +54,7 @@ void show_key(zq::ConsoleScreen& screen, const std::string& key) {
   }
   hex.resize(20, ' ');
   zq::set_color(screen, 15, 1);
-  print_at(screen, 0, 22, hex);
+  zq::print_at(screen, 0, 22, hex);
 }
 
 }  // namespace
@@ -70,7 +66,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "terminal_demo: %s\n", why.c_str());
     return 1;
   }
-  zq::Terminal term;
+  zq::Terminal term(zq::kScreenLayout);
   zq::ConsoleScreen screen;
   zq::open_console(screen, term);
   if (!screen.open) {
@@ -82,10 +78,12 @@ int main(int argc, char** argv) {
   int selected = 0;
   draw_frame(screen);
   draw_menu(screen, selected);
+  term.present();
   keys.pause_ms(std::chrono::milliseconds(10));
   for (;;) {
     const std::string key = keys.poll_key();
     if (key.empty()) {
+      term.present();
       if (!keys.wait_for_input()) break;
       continue;
     }
@@ -96,6 +94,7 @@ int main(int argc, char** argv) {
     if (scan == zq::kScanDown) selected = (selected + 1) % 5;
     if (scan == zq::kScanUp) selected = (selected + 4) % 5;
     draw_menu(screen, selected);
+    term.present();
     keys.pause_ms(std::chrono::milliseconds(10));
   }
   zq::close_console(screen);

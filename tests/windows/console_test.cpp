@@ -1,18 +1,20 @@
 // The Windows console back end against the real console API (under Wine):
 // what it draws is read back with ReadConsoleOutputCharacterA and
-// ReadConsoleOutputAttribute and compared with the in-memory console; keys
-// are injected as input records. Needs a console: ctest runs it through
-// `wine-run --console`.
+// ReadConsoleOutputAttribute where the view places it, and compared with the
+// in-memory console; keys are injected as input records. Needs a console:
+// ctest runs it through `wine-run --console`.
 #include "platform/windows/console.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/screens.h"
 #include "app/setup_flow.h"
 #include "app_harness.h"
-#include "platform/windows/display_text.h"
 #include "runtime/console_screen.h"
 #include "runtime/memory_console.h"
 
@@ -23,29 +25,64 @@ using test::kDown;
 using test::kEnter;
 using test::kRight;
 
-// Every cell of a console buffer, row by row.
-std::vector<Cell> read_back(HANDLE buffer, std::uint16_t width, std::uint16_t height) {
+constexpr std::uint16_t kWidth = 80;
+// Narrower than the window Wine gives: placed in its middle.
+constexpr int kNarrowSpared[] = {0};
+constexpr ViewLayout kNarrowLayout{60, 20, kNarrowSpared, 0x1F};
+
+// Where the view places the layout in the console's window now.
+ViewPlacement placement_of(HANDLE buffer, const ViewLayout& layout = kScreenLayout) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  GetConsoleScreenBufferInfo(buffer, &info);
+  return place_view(layout, info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1);
+}
+
+// The layout's rows as the console shows them, those left out skipped.
+std::vector<Cell> read_back(HANDLE buffer, const ViewLayout& layout = kScreenLayout) {
+  const ViewPlacement view = placement_of(buffer, layout);
   std::vector<Cell> cells;
-  std::vector<char> chars(width);
-  std::vector<WORD> attrs(width);
-  for (std::uint16_t r = 0; r < height; ++r) {
+  char chars[kWidth];
+  WORD attrs[kWidth];
+  for (int v = 0; v < view.rows_shown; ++v) {
     DWORD got = 0;
-    const COORD at{0, static_cast<SHORT>(r)};
-    ReadConsoleOutputCharacterA(buffer, chars.data(), width, at, &got);
-    ReadConsoleOutputAttribute(buffer, attrs.data(), width, at, &got);
-    for (std::uint16_t c = 0; c < width; ++c) {
-      cells.push_back(Cell{static_cast<unsigned char>(chars[c]), attrs[c]});
-    }
+    const COORD at{static_cast<SHORT>(view.left), static_cast<SHORT>(view.top + v)};
+    ReadConsoleOutputCharacterA(buffer, chars, static_cast<DWORD>(layout.width), at, &got);
+    ReadConsoleOutputAttribute(buffer, attrs, static_cast<DWORD>(layout.width), at, &got);
+    for (int c = 0; c < layout.width; ++c) cells.push_back(Cell{static_cast<unsigned char>(chars[c]), attrs[c]});
   }
   return cells;
 }
 
-std::vector<Cell> cells_of(const MemoryConsole& console) {
+// The same rows of the in-memory console.
+std::vector<Cell> cells_of(const MemoryConsole& console, const ViewPlacement& view) {
   std::vector<Cell> cells;
-  for (std::uint16_t r = 0; r < console.height(); ++r) {
+  for (int v = 0; v < view.rows_shown; ++v) {
+    const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
     for (std::uint16_t c = 0; c < console.width(); ++c) cells.push_back(console.cell(c, r));
   }
   return cells;
+}
+
+INPUT_RECORD size_record() {
+  INPUT_RECORD record{};
+  record.EventType = WINDOW_BUFFER_SIZE_EVENT;
+  return record;
+}
+
+// Makes the window `columns` x `rows` and tells the console so, as a
+// resize does; false when this console will not let its window change.
+bool resize_window(WindowsConsole& console, SHORT columns, SHORT rows) {
+  const SMALL_RECT window{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+  SetConsoleScreenBufferSize(console.screen_buffer(), COORD{std::max<SHORT>(columns, 120), std::max<SHORT>(rows, 40)});
+  SetConsoleWindowInfo(console.screen_buffer(), TRUE, &window);
+  const INPUT_RECORD size = size_record();
+  DWORD written = 0;
+  FlushConsoleInputBuffer(console.input_handle());
+  WriteConsoleInputA(console.input_handle(), &size, 1, &written);
+  console.poll_key();
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  GetConsoleScreenBufferInfo(console.screen_buffer(), &info);
+  return info.srWindow.Right == columns - 1 && info.srWindow.Bottom == rows - 1;
 }
 
 // Where two buffers of that width first differ, for failure messages.
@@ -60,19 +97,10 @@ std::string first_difference(const std::vector<Cell>& real, const std::vector<Ce
   return "none";
 }
 
-std::string row_of(const std::vector<Cell>& cells, std::uint16_t width, std::uint16_t row) {
+std::string row_of(const std::vector<Cell>& cells, std::uint16_t row) {
   std::string text;
-  for (std::uint16_t c = 0; c < width; ++c) text.push_back(static_cast<char>(cells[std::size_t{row} * width + c].ch));
+  for (std::uint16_t c = 0; c < kWidth; ++c) text.push_back(static_cast<char>(cells[std::size_t{row} * kWidth + c].ch));
   return text;
-}
-
-// The size the console back end picks for this window.
-ScreenGeometry console_geometry() {
-  WindowsConsole console;
-  ScreenGeometry geometry;
-  EXPECT_TRUE(console.create(geometry)) << console.error();
-  console.release();
-  return geometry;
 }
 
 HANDLE active_buffer() {
@@ -80,32 +108,44 @@ HANDLE active_buffer() {
                      OPEN_EXISTING, 0, nullptr);
 }
 
-TEST(WindowsConsole, BufferIsTheWindowsSizeAndAtLeastTheLayout) {
-  WindowsConsole console;
-  ScreenGeometry geometry;
-  ASSERT_TRUE(console.create(geometry)) << console.error();
+// The program's screen is the layout, as on a terminal; the buffer is the
+// window, with the layout in its middle and the surround's colours around.
+TEST(WindowsConsole, LayoutCentredInTheWindow) {
+  WindowsConsole console(kNarrowLayout);
+  ConsoleScreen screen;
+  ASSERT_NE(open_console(screen, console), 0);
+  set_color(screen, 14, 1);
+  clear_screen(screen);
   CONSOLE_SCREEN_BUFFER_INFO info{};
   ASSERT_TRUE(GetConsoleScreenBufferInfo(console.screen_buffer(), &info));
-  EXPECT_GE(geometry.buffer_width, 80);
-  EXPECT_GE(geometry.buffer_height, 25);
-  EXPECT_EQ(info.dwSize.X, geometry.buffer_width);
-  EXPECT_EQ(info.dwSize.Y, geometry.buffer_height);
-  // The window shows the buffer from its top: the layout is in view.
-  EXPECT_EQ(info.srWindow.Left, 0);
-  EXPECT_EQ(info.srWindow.Top, 0);
-  console.release();
+  EXPECT_EQ(info.dwSize.X, info.srWindow.Right + 1);
+  EXPECT_EQ(info.dwSize.Y, info.srWindow.Bottom + 1);
+  const int width = info.dwSize.X;
+  std::vector<WORD> attrs(std::size_t(width) * std::size_t(info.dwSize.Y));
+  DWORD got = 0;
+  ReadConsoleOutputAttribute(console.screen_buffer(), attrs.data(), static_cast<DWORD>(attrs.size()), COORD{0, 0}, &got);
+  // The layout's cells are the only ones in its colour; as many of the
+  // surround's lie left of it as right, above it as below (give or take one).
+  const auto first = std::find(attrs.begin(), attrs.end(), 0x1E) - attrs.begin();
+  const auto last = attrs.rend() - std::find(attrs.rbegin(), attrs.rend(), 0x1E) - 1;
+  EXPECT_EQ(std::count(attrs.begin(), attrs.end(), 0x1E), 60 * 20);
+  EXPECT_EQ(std::count(attrs.begin(), attrs.end(), kNarrowLayout.surround_attribute), attrs.size() - 60 * 20);
+  EXPECT_LE(std::abs(first % width - (width - 1 - last % width)), 1) << "columns left and right";
+  EXPECT_LE(std::abs(first / width - (info.dwSize.Y - 1 - last / width)), 1) << "rows above and below";
+  close_console(screen);
 }
 
 // Every kind of cell operation, through the console rules, on the real
 // console and on the in-memory one: the cells, cursor and title agree.
-TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHolds) {
-  const ScreenGeometry size = console_geometry();
-  WindowsConsole real;
-  MemoryConsole memory(size.buffer_width, size.buffer_height);
+// `rows`: the window made 80 x rows first; 0 leaves it as it opened.
+void draw_on_both(const ViewLayout& layout, SHORT rows) {
+  WindowsConsole real(layout);
+  MemoryConsole memory(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   ConsoleScreen on_real;
   ConsoleScreen on_memory;
   ASSERT_NE(open_console(on_real, real), 0);
   ASSERT_NE(open_console(on_memory, memory), 0);
+  if (rows != 0 && !resize_window(real, 80, rows)) GTEST_SKIP() << "this console keeps its window as it is";
   for (ConsoleScreen* s : {&on_real, &on_memory}) {
     set_console_title(*s, "Drawn");
     set_color(*s, 14, 1);
@@ -121,14 +161,15 @@ TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHolds) {
     locate(*s, 3, 4);
     set_cursor_shape(*s, 5);
   }
-  const std::vector<Cell> shown = read_back(real.screen_buffer(), size.buffer_width, size.buffer_height);
-  EXPECT_TRUE(shown == cells_of(memory)) << first_difference(shown, cells_of(memory), size.buffer_width);
-  EXPECT_EQ(row_of(cells_of(memory), size.buffer_width, 9).substr(30, 9), "Display\x01\xe9");
+  const ViewPlacement view = placement_of(real.screen_buffer(), layout);
+  const std::vector<Cell> shown = read_back(real.screen_buffer(), layout);
+  EXPECT_TRUE(shown == cells_of(memory, view)) << first_difference(shown, cells_of(memory, view), memory.width());
+  EXPECT_EQ(memory.row_text(9).substr(30, 9), "Display\x01\xe9");
 
   CONSOLE_SCREEN_BUFFER_INFO info{};
   ASSERT_TRUE(GetConsoleScreenBufferInfo(real.screen_buffer(), &info));
-  EXPECT_EQ(info.dwCursorPosition.X, 3);
-  EXPECT_EQ(info.dwCursorPosition.Y, 4);
+  EXPECT_EQ(info.dwCursorPosition.X, view.left + 3);
+  EXPECT_EQ(info.dwCursorPosition.Y, view.top + view_row_of(view, 4));
   CONSOLE_CURSOR_INFO cursor{};
   ASSERT_TRUE(GetConsoleCursorInfo(real.screen_buffer(), &cursor));
   EXPECT_EQ(cursor.dwSize, 50u);
@@ -140,30 +181,36 @@ TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHolds) {
   close_console(on_memory);
 }
 
+TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHoldsInTheMiddleOfTheWindow) { draw_on_both(kNarrowLayout, 0); }
+TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHoldsWithRowsLeftOut) { draw_on_both(kScreenLayout, 23); }
+
 // The whole program's screens, key for key, on both consoles.
 TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
-  const ScreenGeometry size = console_geometry();
   const std::vector<std::vector<std::string>> steps = {{}, {kDown, kDown, kEnter}, {kDown, kRight}};
-  std::vector<std::vector<Cell>> seen_memory;
+  std::vector<MemoryConsole> seen_memory;
   std::vector<std::vector<Cell>> seen_real;
   test::TempDir dir;  // one folder for both, which the notice names
   {
-    MemoryConsole memory(size.buffer_width, size.buffer_height);
+    MemoryConsole memory(80, 25);
     test::ScriptedKeys keys;
     for (const auto& step : steps) {
       keys.add(step);
-      keys.then([&] { seen_memory.push_back(cells_of(memory)); });
+      keys.then([&] { seen_memory.push_back(memory); });
     }
     AppState app;
     app.config_path = dir.file("zorvikqm.ini");
     run_setup(memory, keys, app);
   }
+  ViewPlacement view;
   {
-    WindowsConsole real;
+    WindowsConsole real(kScreenLayout);
     test::ScriptedKeys keys;
     for (const auto& step : steps) {
       keys.add(step);
-      keys.then([&] { seen_real.push_back(read_back(real.screen_buffer(), size.buffer_width, size.buffer_height)); });
+      keys.then([&] {
+        view = placement_of(real.screen_buffer());
+        seen_real.push_back(read_back(real.screen_buffer()));
+      });
     }
     AppState app;
     app.config_path = dir.file("zorvikqm.ini");
@@ -172,10 +219,10 @@ TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
   ASSERT_EQ(seen_real.size(), steps.size());
   ASSERT_EQ(seen_memory.size(), steps.size());
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    EXPECT_TRUE(seen_real[i] == seen_memory[i])
-        << "after step " << i << ": " << first_difference(seen_real[i], seen_memory[i], size.buffer_width);
+    const std::vector<Cell> memory = cells_of(seen_memory[i], view);
+    EXPECT_TRUE(seen_real[i] == memory) << "after step " << i << ": " << first_difference(seen_real[i], memory, kWidth);
   }
-  EXPECT_NE(row_of(seen_real[2], size.buffer_width, 2).find("Z O R V I K"), std::string::npos);
+  EXPECT_NE(row_of(seen_real[2], 2).find("Z O R V I K"), std::string::npos);
 }
 
 // The user's buffer, title and input mode are as they were after the run,
@@ -193,7 +240,7 @@ TEST(WindowsConsole, LeavesTheUsersConsoleAsItWas) {
   GetConsoleMode(input, &mode_before);
 
   {
-    WindowsConsole console;
+    WindowsConsole console(kScreenLayout);
     ConsoleScreen screen;
     ASSERT_NE(open_console(screen, console), 0);
     set_console_title(screen, "During");
@@ -242,54 +289,62 @@ INPUT_RECORD key_record(bool down, char ch, WORD scan, WORD repeat = 1) {
 INPUT_RECORD event_record(WORD type) {
   INPUT_RECORD record{};
   record.EventType = type;
-  if (type == WINDOW_BUFFER_SIZE_EVENT) record.Event.WindowBufferSizeEvent.dwSize = COORD{80, 25};
   if (type == FOCUS_EVENT) record.Event.FocusEvent.bSetFocus = TRUE;
   return record;
 }
 
-// One record per poll: the poll after the records ran out gives nothing.
-TEST(WindowsConsole, EachPollTakesOneRecord) {
+// A key pressed and let go, as a paste and Wine type every key.
+std::vector<INPUT_RECORD> typed(char ch, WORD scan) { return {key_record(true, ch, scan), key_record(false, ch, scan)}; }
+
+// The keys that polls give once the records, all written at once, are read.
+std::vector<std::string> keys_of(WindowsConsole& console, const std::vector<INPUT_RECORD>& records) {
+  FlushConsoleInputBuffer(console.input_handle());
+  DWORD written = 0;
+  WriteConsoleInputA(console.input_handle(), records.data(), static_cast<DWORD>(records.size()), &written);
+  // Returns at once: records are waiting.
+  EXPECT_TRUE(console.wait_for_input());
+  std::vector<std::string> keys;
+  // Long enough for the input queue to settle what it holds.
+  for (int polls = 0; polls < 25; ++polls, Sleep(2)) {
+    if (std::string key = console.poll_key(); !key.empty()) keys.push_back(key);
+  }
+  return keys;
+}
+
+// Records written at once arrive together: one key each, or a paste.
+TEST(WindowsConsole, KeysOfRecords) {
   struct Case {
     const char* what;
     std::vector<INPUT_RECORD> records;
-    std::vector<std::string> polls;
+    std::vector<std::string> keys;
   };
   const Case cases[] = {
-      {"a letter: down, then up", {key_record(true, 'a', 30), key_record(false, 'a', 30)}, {"a\x1e", "", ""}},
-      {"Up arrow: no character", {key_record(true, 0, 72)}, {"\xff\x48", ""}},
+      {"a letter: down, then up", typed('a', 30), {"a\x1e"}},
+      {"Up arrow: no character", {key_record(true, 0, 72)}, {"\xff\x48"}},
       // Wine reports Esc with character 0, Windows with 27.
-      {"Esc as Windows sends it", {key_record(true, 27, 1)}, {"\x1b\x01", ""}},
-      {"Esc as Wine sends it", {key_record(true, 0, 1)}, {"\xff\x01", ""}},
-      {"repeat count 3 is one key", {key_record(true, 'x', 45, 3)}, {"x\x2d", ""}},
-      {"extended scan code: its low byte", {key_record(true, 0, 0x148)}, {"\xff\x48", ""}},
-      {"no character and no scan code", {key_record(true, 0, 0)}, {"", ""}},
+      {"Esc as Windows sends it", {key_record(true, 27, 1)}, {"\x1b\x01"}},
+      {"Esc as Wine sends it", {key_record(true, 0, 1)}, {"\xff\x01"}},
+      {"repeat count 3 is one key", {key_record(true, 'x', 45, 3)}, {"x\x2d"}},
+      {"extended scan code: its low byte", {key_record(true, 0, 0x148)}, {"\xff\x48"}},
+      {"no character and no scan code", {key_record(true, 0, 0)}, {}},
       {"mouse, focus and menu records",
        {event_record(MOUSE_EVENT), event_record(FOCUS_EVENT), event_record(MENU_EVENT), key_record(true, 'y', 21)},
-       {"", "", "", "y\x15", ""}},
-      {"a size record", {event_record(WINDOW_BUFFER_SIZE_EVENT), key_record(true, 'n', 49)}, {"", "n\x31", ""}},
+       {"y\x15"}},
+      {"a size record", {size_record(), key_record(true, 'n', 49)}, {"n\x31"}},
+      {"a paste of y, Enter and Esc",
+       {key_record(true, 'y', 21), key_record(false, 'y', 21), key_record(true, '\r', 28), key_record(true, 0, 1)},
+       {}},
   };
-  WindowsConsole console;
+  WindowsConsole console(kScreenLayout);
   ScreenGeometry geometry;
   ASSERT_TRUE(console.create(geometry)) << console.error();
-  for (const Case& c : cases) {
-    FlushConsoleInputBuffer(console.input_handle());
-    DWORD written = 0;
-    ASSERT_TRUE(WriteConsoleInputA(console.input_handle(), c.records.data(), static_cast<DWORD>(c.records.size()),
-                                   &written));
-    for (std::size_t i = 0; i < c.polls.size(); ++i) {
-      // Waits on the input handle; returns at once while records wait.
-      if (i + 1 < c.polls.size()) {
-        EXPECT_TRUE(console.wait_for_input()) << c.what;
-      }
-      EXPECT_EQ(console.poll_key(), c.polls[i]) << c.what << ", poll " << i;
-    }
-  }
+  for (const Case& c : cases) EXPECT_EQ(keys_of(console, c.records), c.keys) << c.what;
   console.release();
 }
 
 // A size record redraws the whole layout from the in-memory truth.
 TEST(WindowsConsole, SizeRecordRedraws) {
-  WindowsConsole console;
+  WindowsConsole console(kNarrowLayout);
   ConsoleScreen screen;
   ASSERT_NE(open_console(screen, console), 0);
   set_color(screen, 14, 1);
@@ -298,13 +353,15 @@ TEST(WindowsConsole, SizeRecordRedraws) {
   print_text(screen, "kept");
   // Something else scribbles over the buffer; the size record repaints it.
   DWORD written = 0;
-  FillConsoleOutputCharacterA(console.screen_buffer(), '#', 400, COORD{0, 0}, &written);
-  const INPUT_RECORD size = event_record(WINDOW_BUFFER_SIZE_EVENT);
+  FillConsoleOutputCharacterA(console.screen_buffer(), '#', 0xFFFF, COORD{0, 0}, &written);
+  const INPUT_RECORD size = size_record();
   FlushConsoleInputBuffer(console.input_handle());
   WriteConsoleInputA(console.input_handle(), &size, 1, &written);
   EXPECT_EQ(console.poll_key(), "");
+  const ViewPlacement view = placement_of(console.screen_buffer(), kNarrowLayout);
   char back[5] = {};
-  ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{2, 3}, &written);
+  ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{static_cast<SHORT>(view.left + 2),
+                              static_cast<SHORT>(view.top + 3)}, &written);
   EXPECT_STREQ(back, "kept");
   ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{0, 0}, &written);
   EXPECT_STREQ(back, "    ");
@@ -314,63 +371,38 @@ TEST(WindowsConsole, SizeRecordRedraws) {
 // A window too small for the layout shows the request to enlarge it and
 // drops keys pressed blind; grown again, it shows the layout.
 TEST(WindowsConsole, SmallWindowAsksToBeEnlarged) {
-  WindowsConsole console;
+  WindowsConsole console(kScreenLayout);
   ConsoleScreen screen;
   ASSERT_NE(open_console(screen, console), 0);
   locate(screen, 2, 3);
   print_text(screen, "kept");
   CONSOLE_SCREEN_BUFFER_INFO full{};
   GetConsoleScreenBufferInfo(console.screen_buffer(), &full);
-  const SMALL_RECT small{0, 0, 59, 19};
-  SetConsoleWindowInfo(console.screen_buffer(), TRUE, &small);
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  GetConsoleScreenBufferInfo(console.screen_buffer(), &info);
-  if (info.srWindow.Right != 59 || info.srWindow.Bottom != 19) {
+  if (!resize_window(console, 60, 20)) {
     close_console(screen);
     GTEST_SKIP() << "this console does not let its window shrink";
   }
-  const INPUT_RECORD records[] = {event_record(WINDOW_BUFFER_SIZE_EVENT), key_record(true, 'y', 21)};
-  DWORD written = 0;
-  FlushConsoleInputBuffer(console.input_handle());
-  WriteConsoleInputA(console.input_handle(), records, 2, &written);
-  EXPECT_EQ(console.poll_key(), "");
-  EXPECT_EQ(console.poll_key(), "") << "a key pressed while the layout is hidden";
+  EXPECT_EQ(keys_of(console, typed('y', 21)), std::vector<std::string>{}) << "a key pressed while the layout is hidden";
   // Wrapped to the window, as on a terminal.
   std::string request[2];
+  DWORD written = 0;
   for (SHORT row = 0; row < 2; ++row) {
     char cells[61] = {};
     ReadConsoleOutputCharacterA(console.screen_buffer(), cells, 60, COORD{0, row}, &written);
     request[row] = cells;
   }
-  EXPECT_EQ(request[0], "Please enlarge the window to at least 80x24 (now 60x20).    ");
+  EXPECT_EQ(request[0], "Please enlarge the window to at least 80x23 (now 60x20).    ");
   EXPECT_EQ(request[1].substr(0, 27), "Ctrl+C leaves the program. ");
 
-  SetConsoleWindowInfo(console.screen_buffer(), TRUE, &full.srWindow);
-  WriteConsoleInputA(console.input_handle(), records, 2, &written);
-  EXPECT_EQ(console.poll_key(), "");
-  EXPECT_EQ(console.poll_key(), "y\x15");
+  ASSERT_TRUE(resize_window(console, static_cast<SHORT>(full.srWindow.Right + 1),
+                            static_cast<SHORT>(full.srWindow.Bottom + 1)));
+  EXPECT_EQ(keys_of(console, typed('y', 21)), std::vector<std::string>{"y\x15"});
+  const ViewPlacement view = placement_of(console.screen_buffer());
   char back[5] = {};
-  ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{2, 3}, &written);
+  ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{static_cast<SHORT>(view.left + 2),
+                              static_cast<SHORT>(view.top + 3)}, &written);
   EXPECT_STREQ(back, "kept");
   close_console(screen);
-}
-
-// A system text's letters as the console's code page holds them, one byte
-// each; none where it has no letter for them or takes more than one byte.
-TEST(WindowsConsole, LettersOfTheCodePage) {
-  const struct {
-    char32_t c;
-    unsigned code_page;
-    unsigned char shown;
-  } cases[] = {
-      {U'\u00E8', 850, 0x8A}, {U'\u00E8', 1252, 0xE8}, {U'\u0151', 1252, 'o'},  // the last one a best fit
-      {U'\u4E2D', 850, 0},    {U'\u00E8', 932, 0},     {U'\u00E8', 65001, 0},
-      {U'\u263A', 437, 0},  // a face in 437, but at the control byte 1
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(console_letter(c.c, c.code_page), c.shown)
-        << std::hex << static_cast<std::uint32_t>(c.c) << " in " << std::dec << c.code_page;
-  }
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ key_pause=0.3
 cleanup() { stop_tmux; rm -rf "$work"; }
 trap cleanup EXIT
 
-# start DIR: the program under Wine in DIR, in an 80x25 pane; its exit code
-# lands in DIR.exit when it ends.
+# start DIR [COLUMNS ROWS]: the program under Wine in DIR, in a pane of
+# that size (80x25 unless given); its exit code lands in DIR.exit when it ends.
 start() {
   local dir=$1
   {
@@ -39,7 +39,7 @@ start() {
   runs=$((runs + 1))
   socket="zq-wine-e2e-$$-$runs"
   rm -f "$dir.exit"
-  open_pane 80 25 "$dir.sh"
+  open_pane "${2:-80}" "${3:-25}" "$dir.sh"
 }
 
 exit_code_not() { [ -s "$1.exit" ] && [ "$(cat "$1.exit")" != "$2" ]; }
@@ -122,7 +122,55 @@ check "ctrl-c leaves the file" file_is "$dir/zorvikqm.ini" "$work/before"
 capture
 check "ctrl-c: the layout is gone" lacks "$screen" "(Y/N)"
 
-# 5. Without any console: one line on stderr, exit code 1, no file.
+# 5. A paste of y, Enter and Esc is no key presses, on the main menu and on
+# the save prompt: a console types it as a burst of keys, faster than anyone.
+dir="$work/paste"; mkdir -p "$dir"
+start "$dir"
+check "paste: screen shown" wait_for "ESC=Quit"
+tmux_ set-buffer $'y\r\x1byes\rn\x1b'
+tmux_ paste-buffer -t e2e
+sleep 1
+keys Down  # typed after the paste: acted on once the paste was read
+capture
+colours=$(capture_colours)
+check "paste: Down after it moved the bar" grep -q $'\e\\[[0-9;]*41m[^\e]*Sound' <<<"$colours"
+check "paste: no prompt opened" lacks "$screen" "(Y/N)"
+keys Down Down Down Enter
+check "paste: save prompt" wait_for "Do you want to save the setup and exit ? (Y/N)"
+tmux_ paste-buffer -t e2e
+sleep 1
+capture
+check "paste: the save prompt stays" contains "$screen" "(Y/N)"
+check "paste: still running" no_file "$dir.exit"
+check "paste: nothing saved" no_file "$dir/zorvikqm.ini"
+keys n Escape y
+check "paste: ended by the keys typed" wait_exit "$dir"
+
+# 6. A 120x40 window: the layout in its middle, the frame's blue around it.
+dir="$work/large"; mkdir -p "$dir"
+start "$dir" 120 40
+check "120x40: screen shown" wait_for "ESC=Quit"
+check "120x40: banner centred" test "$(line 9 | cut -c34-51)" = "Z O R V I K  Q U E"
+check "120x40: Display centred" test "$(line 17 | cut -c51-66)" = "    Display"
+check "120x40: help line centred" test "$(line 31 | cut -c26-39)" = "UP/DOWN=Select"
+check "120x40: blue above the layout" contains "$(capture_colours | head -1)" "44m"
+keys Escape y
+check "120x40: ended" wait_exit "$dir"
+
+# 7. An 80x23 window: the top row and the row under the banner left out,
+# everything else in place.
+dir="$work/short"; mkdir -p "$dir"
+start "$dir" 80 23
+check "80x23: main menu" wait_for "ESC=Quit"
+check "80x23: banner on row 1" contains "$(line 1)" "Z O R V I K"
+check "80x23: help line last" contains "$(line 22)" "UP/DOWN=Select"
+keys Down Down Enter
+check "80x23: DIP screen, its last row on row 20" wait_for "Language                :  < English >"
+check "80x23: its first row on row 6" contains "$(line 6)" "Game Mode"
+keys Escape Escape y
+check "80x23: ended" wait_exit "$dir"
+
+# 8. Without any console: one line on stderr, exit code 1, no file.
 dir="$work/noconsole"; mkdir -p "$dir"
 err=$(cd "$dir" && "$wine_run" "$prefix" "$program" </dev/null 2>&1 >/dev/null)
 code=$?

@@ -1,0 +1,118 @@
+#include "runtime/input_queue.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "runtime/key_decoder.h"
+
+namespace zq {
+namespace {
+
+// Read no further while this many bytes wait: a flood of input cannot grow
+// the program's memory; the rest waits in the terminal's buffer.
+constexpr std::size_t kMaxPendingBytes = 1024;
+// Key presses held at most; a console's own buffer keeps what comes after.
+constexpr std::size_t kMaxPresses = 256;
+constexpr char kCtrlL = 0x0C;
+
+// Shift, Ctrl, Alt, Caps Lock and the Windows keys, pressed alone. A console
+// repeats them while they are held, and pastes shifted letters with them,
+// so they neither make nor break a burst.
+bool is_modifier(std::string_view key) {
+  constexpr std::uint8_t kModifierScans[] = {29, 42, 54, 56, 58, 91, 92};
+  if (key.size() != 2 || static_cast<unsigned char>(key[0]) != 255) return false;
+  const auto scan = static_cast<std::uint8_t>(key[1]);
+  return std::find(std::begin(kModifierScans), std::end(kModifierScans), scan) != std::end(kModifierScans);
+}
+
+TakenInput taken(std::string key_text) {
+  TakenInput input;
+  // Ctrl+L repaints everything, undoing what another program wrote over the
+  // screen; it is the view's key, not the program's.
+  if (key_text[0] == kCtrlL) {
+    input.repaint = true;
+  } else {
+    input.key_text = std::move(key_text);
+  }
+  return input;
+}
+
+}  // namespace
+
+std::chrono::milliseconds InputQueue::since(std::optional<Clock::time_point> then, Clock::time_point now) const {
+  if (!then) return std::chrono::milliseconds::max();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(now - *then);
+}
+
+void InputQueue::add_bytes(std::string_view bytes, Clock::time_point now) {
+  if (bytes.empty()) return;
+  // A paste silent this long lost its end marker; what comes now is typed.
+  if (in_paste_ && bytes_.empty() && since(last_byte_, now) >= kPasteTimeout) in_paste_ = false;
+  bytes_.append(bytes);
+  last_byte_ = now;
+}
+
+void InputQueue::add_key(std::string_view key_text, Clock::time_point now) {
+  if (key_text.empty()) return;
+  const bool close_behind = since(last_press_, now) < kBurstGap;
+  if (in_burst_ && close_behind) {
+    last_press_ = now;  // the paste goes on
+    return;
+  }
+  in_burst_ = false;
+  if (!is_modifier(key_text)) {
+    if (!close_behind) {
+      for (Press& press : presses_) press.settled = true;
+    } else if (key_text != last_key_) {
+      // Another key close behind: pasted text. What came with it goes too.
+      while (!presses_.empty() && !presses_.back().settled) presses_.pop_back();
+      in_burst_ = true;
+      last_press_ = now;
+      return;
+    }
+    last_key_ = key_text;
+    last_press_ = now;
+  }
+  if (presses_.size() < kMaxPresses) presses_.push_back({std::string(key_text), false});
+}
+
+bool InputQueue::has_room() const { return bytes_.size() < kMaxPendingBytes; }
+
+TakenInput InputQueue::take(Clock::time_point now, bool hidden) {
+  if (hidden) {
+    bytes_.clear();
+    presses_.clear();
+    return {};
+  }
+  while (!bytes_.empty()) {
+    const DecodedKey key = decode_key(bytes_, since(last_byte_, now), in_paste_);
+    if (key.consumed == 0) break;
+    bytes_.erase(0, key.consumed);
+    in_paste_ = key.in_paste;
+    if (!key.key_text.empty()) return taken(key.key_text);
+  }
+  if (presses_.empty()) return {};
+  if (!presses_.front().settled && since(last_press_, now) < kBurstGap) return {};
+  std::string key = std::move(presses_.front().key_text);
+  presses_.pop_front();
+  return taken(std::move(key));
+}
+
+std::optional<std::chrono::milliseconds> InputQueue::time_to_decide(Clock::time_point now) const {
+  std::optional<std::chrono::milliseconds> wait;
+  const auto sooner = [&wait](std::chrono::milliseconds left) {
+    left = std::max(left, std::chrono::milliseconds(0));
+    wait = wait ? std::min(*wait, left) : left;
+  };
+  if (!bytes_.empty()) {
+    const std::chrono::milliseconds idle = since(last_byte_, now);
+    sooner(decode_key(bytes_, idle, in_paste_).consumed != 0 ? std::chrono::milliseconds(0)
+                                                              : decode_deadline(in_paste_) - idle);
+  }
+  if (!presses_.empty()) {
+    sooner(presses_.front().settled ? std::chrono::milliseconds(0) : kBurstGap - since(last_press_, now));
+  }
+  return wait;
+}
+
+}  // namespace zq

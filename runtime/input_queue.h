@@ -1,0 +1,73 @@
+// The key input between a platform's reader and poll_key: what has arrived
+// and when, and the rules that turn it into key presses, the same on every
+// platform and in the tests:
+//  - Terminal bytes become keys as the key decoder completes them; a
+//    bracketed paste is dropped whole, and a paste silent for kPasteTimeout
+//    when new bytes come has lost its end marker.
+//  - Key presses a console reports whole wait kBurstGap: presses of
+//    different keys closer together than that are pasted text, which a
+//    console types as a burst of key presses faster than anyone types, and
+//    are dropped; the same key again and again is a key held down.
+//  - Whatever arrives while the screen is hidden (too small) is dropped.
+//  - Ctrl+L asks for a repaint; it is not a key of the program.
+// The reader passes the time of every arrival and every look, so the rules
+// are tested without a clock.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zq {
+
+// How close behind each other key presses come in a paste. Typing, even
+// two keys struck at once, leaves more time between them.
+inline constexpr std::chrono::milliseconds kBurstGap{10};
+
+struct TakenInput {
+  std::string key_text;  // the key pressed, or empty
+  bool repaint = false;  // Ctrl+L: everything on the screen drawn anew
+};
+
+class InputQueue {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // Bytes a terminal sent, read at `now`.
+  void add_bytes(std::string_view bytes, Clock::time_point now);
+  // A key press a console reported, as its key_text, read at `now`.
+  void add_key(std::string_view key_text, Clock::time_point now);
+  // Whether the reader may take more input: pending bytes are bounded, and
+  // what is not read yet waits in the system's own buffer.
+  bool has_room() const;
+  bool empty() const { return bytes_.empty() && presses_.empty(); }
+
+  // The next key press due at `now`; nothing while what has arrived is not
+  // decided yet. `hidden`: the screen shows no layout, and whatever has
+  // arrived is dropped, keys pressed blind.
+  TakenInput take(Clock::time_point now, bool hidden);
+  // How long after `now` what has arrived is decided without more input (0:
+  // take can give it now); none when nothing waits.
+  std::optional<std::chrono::milliseconds> time_to_decide(Clock::time_point now) const;
+
+ private:
+  struct Press {
+    std::string key_text;
+    bool settled = false;  // a later key came long enough after it
+  };
+  std::chrono::milliseconds since(std::optional<Clock::time_point> then, Clock::time_point now) const;
+
+  std::string bytes_;  // terminal bytes not yet decoded
+  bool in_paste_ = false;
+  std::optional<Clock::time_point> last_byte_;
+
+  std::deque<Press> presses_;  // console key presses not yet given out
+  std::optional<Clock::time_point> last_press_;
+  std::string last_key_;       // of the latest press that counts
+  bool in_burst_ = false;      // the latest presses were a paste
+};
+
+}  // namespace zq
