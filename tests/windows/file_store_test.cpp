@@ -114,7 +114,8 @@ TEST_F(WindowsFileStore, DeviceNamesAreNotFiles) {
   }
 }
 
-TEST_F(WindowsFileStore, ReasonTextsEndWithoutALineBreak) {
+// ctest runs this one in French, where the texts have accented letters.
+TEST_F(WindowsFileStore, ReasonTextsAreUtf8WithoutALineBreak) {
   for (const int code : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
     const FileResult r = file_failure(code);
     EXPECT_FALSE(r.ok);
@@ -122,6 +123,8 @@ TEST_F(WindowsFileStore, ReasonTextsEndWithoutALineBreak) {
     ASSERT_FALSE(r.error.empty()) << code;
     EXPECT_NE(r.error.back(), '\n') << code;
     EXPECT_NE(r.error.back(), '\r') << code;
+    EXPECT_EQ(r.error.find("\xEF\xBF\xBD"), std::string::npos) << r.error;  // U+FFFD for bytes not UTF-8
+    EXPECT_EQ(utf8_from_wide(wide_from_utf8(r.error)), r.error) << r.error;
   }
 }
 
