@@ -141,43 +141,51 @@ int read_file(FileHandle file, std::string& out) {
   }
 }
 
-// Gives the new file the old one's security, as a replacement by the system
-// would: the owner must already be the same (only an administrator may give
-// a file away), and the old access list is copied where it differs from the
-// one the new file inherited. 0, or ERROR_INVALID_OWNER where the new file
-// cannot keep them; a file system without security passes.
-int keep_security(HANDLE old_file, HANDLE new_file) {
-  PSID old_owner = nullptr;
-  PSID new_owner = nullptr;
-  PACL old_list = nullptr;
-  PACL new_list = nullptr;
-  PSECURITY_DESCRIPTOR old_descriptor = nullptr;
-  PSECURITY_DESCRIPTOR new_descriptor = nullptr;
-  constexpr SECURITY_INFORMATION kWhat = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  int code = 0;
-  if (GetSecurityInfo(old_file, SE_FILE_OBJECT, kWhat, &old_owner, nullptr, &old_list, nullptr,
-                      &old_descriptor) == ERROR_SUCCESS &&
-      GetSecurityInfo(new_file, SE_FILE_OBJECT, kWhat, &new_owner, nullptr, &new_list, nullptr,
-                      &new_descriptor) == ERROR_SUCCESS) {
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(old_descriptor, &control, &revision);
-    const bool same_list = old_list != nullptr && new_list != nullptr && old_list->AclSize == new_list->AclSize &&
-                           std::memcmp(old_list, new_list, old_list->AclSize) == 0;
-    if (old_owner != nullptr && new_owner != nullptr && !EqualSid(old_owner, new_owner)) {
-      code = ERROR_INVALID_OWNER;
-    } else if (old_list != nullptr && !same_list) {
-      const SECURITY_INFORMATION how =
-          DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                          : UNPROTECTED_DACL_SECURITY_INFORMATION);
-      if (SetSecurityInfo(new_file, SE_FILE_OBJECT, how, nullptr, nullptr, old_list, nullptr) != ERROR_SUCCESS) {
-        code = ERROR_INVALID_OWNER;
-      }
-    }
+// The owner and access list of an open file.
+struct Security {
+  PSID owner = nullptr;
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;  // holds both
+  Security() = default;
+  Security(const Security&) = delete;
+  Security& operator=(const Security&) = delete;
+  ~Security() { LocalFree(descriptor); }
+  bool read(HANDLE file) {
+    LocalFree(descriptor);
+    descriptor = nullptr;
+    return GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                           nullptr, &list, nullptr, &descriptor) == ERROR_SUCCESS;
   }
-  LocalFree(old_descriptor);
-  LocalFree(new_descriptor);
-  return code;
+};
+
+bool same_list(PACL a, PACL b) {
+  return a != nullptr && b != nullptr && a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
+}
+
+// Gives the new file the old one's security, as ReplaceFileW would: the
+// owner must already be the same (only an administrator may give a file
+// away), and the old access list is copied where it differs from the one
+// the new file inherited. The copy is read back: Wine turns an access list
+// into Unix modes and back, and would widen a mode of 0640 to 0775. 0, or
+// ERROR_INVALID_OWNER where the new file cannot keep them; a file system
+// without security passes.
+int keep_security(HANDLE old_file, HANDLE new_file) {
+  Security old;
+  Security fresh;
+  if (!old.read(old_file) || !fresh.read(new_file) || old.list == nullptr) return 0;
+  if (old.owner != nullptr && fresh.owner != nullptr && !EqualSid(old.owner, fresh.owner)) return ERROR_INVALID_OWNER;
+  if (same_list(old.list, fresh.list)) return 0;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(old.descriptor, &control, &revision);
+  const SECURITY_INFORMATION how =
+      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  if (SetSecurityInfo(new_file, SE_FILE_OBJECT, how, nullptr, nullptr, old.list, nullptr) != ERROR_SUCCESS ||
+      !fresh.read(new_file) || !same_list(old.list, fresh.list)) {
+    return ERROR_INVALID_OWNER;
+  }
+  return 0;
 }
 
 int create_file(const FileSpot& spot, const std::string& name, FileHandle like, FileHandle& file) {
