@@ -34,33 +34,33 @@ constexpr int kSearchOnly = O_RDONLY;
 
 int fd_of(FileHandle handle) { return static_cast<int>(handle); }
 
-// The descriptor of the directory `path`, relative to `base`: a piece of at
-// most PATH_MAX - 1 bytes at a time. Opened for reading where allowed, so
-// that it can be synced and listed.
-int open_folder(int base, std::string_view path) {
-  if (path.empty()) path = ".";
+// Opens the directory `path`, relative to `base`, into `fd`; 0 or the errno.
+// A path of PATH_MAX bytes or more is walked a piece at a time. Opened for
+// reading where allowed, so that it can be synced and listed.
+int open_folder(int base, std::string_view path, int& fd) {
   int at = base;
-  int owned = -1;
-  while (path.size() >= PATH_MAX) {
-    std::size_t cut = path.rfind('/', PATH_MAX - 1);
-    if (cut == std::string_view::npos || cut == 0) return errno = ENAMETOOLONG, -1;
-    const std::string piece(path.substr(0, cut));
-    const int next = openat(at, piece.c_str(), kSearchOnly | O_DIRECTORY | O_CLOEXEC);
-    const int saved = errno;
-    if (owned >= 0) ::close(owned);
-    if (next < 0) return errno = saved, -1;
-    at = owned = next;
+  int code = 0;
+  while (code == 0 && path.size() >= PATH_MAX) {
+    const std::size_t cut = path.rfind('/', PATH_MAX - 1);
+    if (cut == std::string_view::npos || cut == 0) {
+      code = ENAMETOOLONG;  // one name longer than that
+      break;
+    }
+    const int next = openat(at, std::string(path.substr(0, cut)).c_str(), kSearchOnly | O_DIRECTORY | O_CLOEXEC);
+    if (next < 0) code = errno;
+    if (at != base) ::close(at);
+    at = next;
     path.remove_prefix(cut + 1);
     while (path.starts_with('/')) path.remove_prefix(1);
-    if (path.empty()) path = ".";
   }
-  const std::string last(path);
-  int fd = openat(at, last.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0 && errno == EACCES) fd = openat(at, last.c_str(), kSearchOnly | O_DIRECTORY | O_CLOEXEC);
-  const int saved = errno;
-  if (owned >= 0) ::close(owned);
-  errno = saved;
-  return fd;
+  if (code == 0) {
+    const std::string last(path.empty() ? "." : path);
+    fd = openat(at, last.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) fd = openat(at, last.c_str(), kSearchOnly | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) code = errno;
+  }
+  if (at != base && at >= 0) ::close(at);
+  return code;
 }
 
 // Splits a path into its directory ("." for a bare name) and its last name.
@@ -76,9 +76,9 @@ int locate(const std::string& path, FileSpot& spot) {
   int code = ELOOP;
   for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
     const auto [folder, name] = split(current);
-    const int fd = open_folder(base, folder);
-    if (fd < 0) {
-      code = errno;
+    int fd = -1;
+    if (const int opened = open_folder(base, folder, fd); opened != 0) {
+      code = opened;
       break;
     }
     if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
