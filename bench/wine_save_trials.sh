@@ -12,9 +12,14 @@ saves=${3:-10}
 here=$(cd "$(dirname "$0")/.." && pwd)
 program="$build/zorvikqm-setup.exe"
 work=$(mktemp -d /tmp/zq-save-trials-XXXXXX)
-socket="zq-save-trials-$$"
+runs=0
+socket="zq-save-trials-$$-$runs"
 tmux_() { tmux -L "$socket" "$@"; }
-trap 'tmux_ kill-server >/dev/null 2>&1; rm -rf "$work"' EXIT
+cleanup() {
+  tmux_ kill-server >/dev/null 2>&1
+  rm -rf "$work" "${TMUX_TMPDIR:-/tmp}/tmux-$(id -u)/zq-save-trials-$$-"*
+}
+trap cleanup EXIT
 
 # The file with Screen Mode at its nth value, after the old comment line.
 variant() {
@@ -39,7 +44,10 @@ keys() { local k; for k in "$@"; do tmux_ send-keys -t trial "$k"; sleep 0.3; do
 start() {
   local dir=$1
   rm -f "$dir.done"
+  # A new server per run: one just told to stop may still be going away.
   tmux_ kill-server >/dev/null 2>&1
+  runs=$((runs + 1))
+  socket="zq-save-trials-$$-$runs"
   tmux_ new-session -d -s trial -x 80 -y 25 \
     "cd '$dir' && '$here/cmake/wine-run' '$build/wineprefix' '$program'; touch '$dir.done'; sleep 30"
   wait_for "  Save &  Exit" || return 1
@@ -60,25 +68,48 @@ state() {
 # Wine's server started once, so that every trial's start is the program's own.
 "$here/cmake/wine-run" "$build/wineprefix" cmd /c exit >/dev/null 2>&1
 
-# 1. kill -9 at a random moment 0-20 ms after "y".
+# 1. kill -9 at a random moment of the save: a watcher started before "y"
+# sees the temporary file appear (the save's first write) and kills the
+# program 0-4 ms later.
+cat >"$work/killer.py" <<'PY'
+import os, random, signal, sys, time
+pid, folder = int(sys.argv[1]), sys.argv[2]
+end = time.monotonic() + 10
+while time.monotonic() < end:
+    if any(name.startswith(".zq-save-") for name in os.listdir(folder)):
+        break
+delay = random.uniform(0, 0.004)
+time.sleep(delay)
+try:
+    os.kill(pid, signal.SIGKILL)
+    print(f"{delay * 1000:.2f}")
+except ProcessLookupError:
+    print("late")  # the program had saved and ended
+
+PY
 declare -A seen=([old]=0 [new]=0 [absent]=0 [torn]=0)
+late=0
 left=0
 for trial in $(seq "$kills"); do
   dir="$work/kill$trial"; mkdir -p "$dir"
   cp "$work/variant0" "$dir/zorvikqm.ini"
   start "$dir" || continue
-  delay=$(awk -v r="$RANDOM" 'BEGIN { printf "%.4f", (r % 201) / 10000 }')
+  # Wine names the process by the program's path; tmux and the shell that
+  # started it have that path later on their command lines.
+  pid=$(pgrep -f "^$program" | head -1)
+  python3 "$work/killer.py" "$pid" "$dir" >"$work/delay" &
+  killer=$!
+  sleep 0.2
   tmux_ send-keys -t trial y
-  sleep "$delay"
-  pkill -9 -f "$program" 
+  wait "$killer"
   wait_done "$dir"
   s=$(state "$dir/zorvikqm.ini")
-  seen[$s]=$((seen[$s] + 1))
+  if [ "$(cat "$work/delay")" = late ]; then late=$((late + 1)); else seen[$s]=$((seen[$s] + 1)); fi
   left=$((left + $(find "$dir" -name '.zq-save-*' | wc -l)))
-  printf 'kill %2d after %s s: %s\n' "$trial" "$delay" "$s"
+  printf 'kill %2d, %s ms after the temporary file appeared: %s\n' "$trial" "$(cat "$work/delay")" "$s"
 done
-echo "kill -9 trials: ${seen[old]} old, ${seen[new]} new, ${seen[absent]} absent, ${seen[torn]} torn;" \
-     "temporary files left by the kills: $left"
+echo "kill -9 during a save: ${seen[old]} old, ${seen[new]} new, ${seen[absent]} absent, ${seen[torn]} torn" \
+     "($late more ended before the kill); temporary files left by the kills: $left"
 
 # 2. A reader polls the file while the program saves it again and again.
 dir="$work/reader"; mkdir -p "$dir"
@@ -100,13 +131,14 @@ while not os.path.exists(f"{work}/reader.stop"):
 print(f"{reads} {missing} {torn}")
 PY
 reader=$!
+done_saves=0
 for i in $(seq "$saves"); do
-  start "$dir" && tmux_ send-keys -t trial y && wait_done "$dir"
+  start "$dir" && tmux_ send-keys -t trial y && wait_done "$dir" && done_saves=$((done_saves + 1))
 done
 touch "$work/reader.stop"
 wait "$reader"
 read -r reads missing torn <"$work/reader.out"
-echo "reader during $saves saves: $reads reads, $missing missing, $torn torn"
+echo "reader during $done_saves saves: $reads reads, $missing missing, $torn torn"
 
 # 3. A dead writer's temporary file, a hard link, a symbolic link, a mode
 # (Wine turns a copied access list into Unix modes: 0640 must stay 0640).
