@@ -35,9 +35,10 @@ struct FileFacts {
 };
 
 struct FileCalls {
-  // Follows symbolic links from `path` to the file they lead to, which need
-  // not exist; its directory must.
-  int (*locate)(const std::string& path, FileSpot& spot);
+  // The directory and name of `path`, which need not exist; its directory
+  // must. With `follow`, of the file that symbolic links there lead to (a
+  // save replaces that file); without, a read lets the system follow them.
+  int (*locate)(const std::string& path, bool follow, FileSpot& spot);
   // Opens the spot's file to read it, or to read and write it. A file that
   // is marked read-only is refused for writing, as is a directory.
   int (*open)(const FileSpot& spot, bool write, FileHandle& file, FileFacts& facts);

@@ -128,7 +128,7 @@ FileResult file_failure(int code) { return {false, code, error_text(code)}; }
 std::optional<std::string> read_whole_file(const std::string& path) {
   try {
     FileSpot spot;
-    if (file_calls.locate(path, spot) != 0) return std::nullopt;
+    if (file_calls.locate(path, false, spot) != 0) return std::nullopt;
     const Closer folder{spot.folder};
     Closer file;
     FileFacts facts;
@@ -145,7 +145,7 @@ std::optional<std::string> read_whole_file(const std::string& path) {
 
 FileProbe probe_file(const std::string& path) {
   FileSpot spot;
-  if (const int code = file_calls.locate(path, spot); code != 0) {
+  if (const int code = file_calls.locate(path, true, spot); code != 0) {
     return {is_absent(code) ? FileState::Absent : FileState::Unreadable, error_text(code)};
   }
   const Closer folder{spot.folder};
@@ -168,7 +168,7 @@ FileProbe probe_file(const std::string& path) {
 FileResult update_file(const std::string& path, const FileEdit& edit) {
   try {
     FileSpot spot;
-    if (const int code = file_calls.locate(path, spot); code != 0) return file_failure(code);
+    if (const int code = file_calls.locate(path, true, spot); code != 0) return file_failure(code);
     const Closer folder{spot.folder};
 
     // Opened for writing even though the new content goes to a temporary

@@ -70,7 +70,7 @@ std::pair<std::string_view, std::string_view> split(std::string_view path) {
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-int locate(const std::string& path, FileSpot& spot) {
+int locate(const std::string& path, bool follow, FileSpot& spot) {
   std::string current = path;
   int base = AT_FDCWD;
   int code = ELOOP;
@@ -84,6 +84,7 @@ int locate(const std::string& path, FileSpot& spot) {
     if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
     spot.folder = fd;
     spot.name = name;
+    if (!follow) return 0;
     struct stat st {};
     if (fstatat(fd, spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) return 0;  // a new file
