@@ -49,14 +49,15 @@ inline constexpr std::string_view kNotRegularFile = "Not a regular file";
 using FileEdit = std::function<std::optional<std::string>(std::string_view content, bool exists)>;
 
 // Reads the file and replaces it with what `edit` makes of it, keeping its
-// mode and owner (on Windows its attributes, and its security where a new
-// file can take it). The replacement is renamed over the file in one step
-// and the save returns once it is on the disk. Symbolic links are followed. A file with hard links, in a
-// directory that refuses new files, or whose owner a new file could not keep
-// is rewritten in place instead (the old content put back on a failure). A
-// file that exists but cannot be read or written, or is not a regular file,
-// is left alone and the update fails. Temporary files of saves that were
-// killed midway are removed.
+// mode and owner (on Windows its attributes, owner and access list). The
+// replacement is renamed over the file in one step, and the update returns
+// once the rename is on the disk. Symbolic links are followed. A file with
+// hard links, in a directory that refuses new files or the rename, or whose
+// owner (or access list) a new file could not keep is rewritten in place
+// instead (the old content put back on a failure). A file that exists but
+// cannot be read or written, or is not a regular file, is left alone and the
+// update fails. Temporary files of saves that were killed midway are
+// removed.
 FileResult update_file(const std::string& path, const FileEdit& edit);
 
 // Waits up to `limit` while an update_file runs on another thread: for a
