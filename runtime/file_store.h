@@ -1,10 +1,12 @@
-// The system's file services that the INI layer and start-up stand on, one
-// implementation per platform: where the file is, reading a whole file, and
-// replacing one with new content so that a crash leaves the old file or the
-// new one, never a torn one. Paths are UTF-8; failures carry the system's
-// error code and its reason text.
+// The file services that the INI layer and start-up stand on: where the
+// file is, reading a whole file, and replacing one with new content so that
+// a crash leaves the old file or the new one, never a torn one. The rules
+// are the same on every system (file_store.cpp); each system supplies only
+// a few operations (file_calls.h) and where the current directory is. Paths
+// are UTF-8; failures carry the system's error code and its reason text.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,13 +49,20 @@ inline constexpr std::string_view kNotRegularFile = "Not a regular file";
 using FileEdit = std::function<std::optional<std::string>(std::string_view content, bool exists)>;
 
 // Reads the file and replaces it with what `edit` makes of it, keeping its
-// mode and owner. Symbolic links are followed. A file with hard links, in a
-// directory that refuses new files, or whose owner a new file could not keep
-// is rewritten in place instead (the old content put back on a failure). A
-// file that exists but cannot be read or written, or is not a regular file,
-// is left alone and the update fails. Temporary files of saves that were
-// killed midway are removed.
+// mode and owner (on Windows its attributes, owner and access list). The
+// replacement is renamed over the file in one step, and the update returns
+// once the rename is on the disk. Symbolic links are followed. A file with
+// hard links, in a directory that refuses new files or the rename, or whose
+// owner (or access list) a new file could not keep is rewritten in place
+// instead (the old content put back on a failure). A file that exists but
+// cannot be read or written, or is not a regular file, is left alone and the
+// update fails. Temporary files of saves that were killed midway are
+// removed.
 FileResult update_file(const std::string& path, const FileEdit& edit);
+
+// Waits up to `limit` while an update_file runs on another thread: for a
+// handler that is about to end the process (a console window closing).
+void wait_for_file_updates(std::chrono::milliseconds limit);
 
 // The failure for a system error code, with its reason text.
 FileResult file_failure(int code);

@@ -6,6 +6,7 @@
 #include "platform/windows/console_impl.h"
 #include "platform/windows/system_message.h"
 #include "runtime/console_screen.h"
+#include "runtime/file_store.h"
 
 namespace zq {
 namespace {
@@ -31,6 +32,9 @@ BOOL WINAPI on_console_control(DWORD event) {
     default:
       return FALSE;
   }
+  // A save under way finishes first (it takes milliseconds; Windows allows a
+  // closing window five seconds), so the file is never left half rewritten.
+  wait_for_file_updates(std::chrono::seconds(3));
   if (WindowsConsole::Impl* console = g_open_console.load()) console->restore();
   ExitProcess(kControlExitCode);
 }

@@ -1,5 +1,5 @@
-// The system's text for a Windows error code, in UTF-8, without the line break that
-// FormatMessage ends it with.
+// The system's text for a Windows error code, in UTF-8 and in the user's
+// language, without the line break that FormatMessage ends it with.
 #pragma once
 
 #include <string>

@@ -1,11 +1,13 @@
 // The notice line on real files: what start-up finds, said truthfully. For
 // each case the save is then tried: it works exactly when the notice says so.
+#include <limits.h>
 #include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -43,6 +45,9 @@ void check(const NoticeCase& c) {
   EXPECT_EQ(config_notice(path), c.notice + "\n  Folder: ~" + under_home) << c.what;
   const bool promised = c.notice == kCreates || c.notice == kWritesBack;
   EXPECT_EQ(write_config_value(path, "CONFIG", "k", "2").ok, promised) << c.what;
+  if (promised) {
+    EXPECT_EQ(read_config_value(path, "CONFIG", "k", "none"), "2") << c.what;
+  }
 }
 
 TEST(Notice, TellsWhatStartUpFound) {
@@ -73,6 +78,20 @@ TEST(Notice, TellsWhatStartUpFound) {
          return d.file("zorvikqm.ini");
        },
        kCannotCreate + "No such file or directory"},
+      {"a folder deeper than PATH_MAX",
+       [](const test::TempDir& d) {
+         const std::filesystem::path back = std::filesystem::current_path();
+         chdir(d.path().c_str());
+         for (int depth = 0; depth < 26; ++depth) {
+           mkdir(std::string(200, 'd').c_str(), 0700);
+           chdir(std::string(200, 'd').c_str());
+         }
+         const std::string path = file_in_current_directory("zorvikqm.ini");
+         std::filesystem::current_path(back);
+         EXPECT_GT(path.size(), std::size_t{PATH_MAX}) << path.substr(0, 100);
+         return path;
+       },
+       kCreates},
   };
   for (const NoticeCase& c : cases) check(c);
 }

@@ -1,0 +1,259 @@
+// The file store's operations on POSIX systems, and where the current
+// directory is. A file is reached through a descriptor of its directory and
+// the *at calls, and a directory through its path a piece at a time, so a
+// path longer than PATH_MAX works as well as a short one.
+#include "runtime/file_calls.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "runtime/file_store.h"
+
+namespace zq {
+namespace {
+
+constexpr int kMaxLinkDepth = 40;
+
+// A descriptor of a directory that only passes through it (the search
+// permission suffices), for a directory that may not be read.
+#if defined(O_PATH)
+constexpr int kSearchOnly = O_PATH;
+#elif defined(O_SEARCH)
+constexpr int kSearchOnly = O_SEARCH;
+#else
+constexpr int kSearchOnly = O_RDONLY;
+#endif
+
+int fd_of(FileHandle handle) { return static_cast<int>(handle); }
+
+// Opens the directory `path`, relative to `base`, into `fd`; 0 or the errno.
+// A path of PATH_MAX bytes or more is walked a piece at a time. Opened for
+// reading where allowed, so that it can be synced and listed.
+int open_folder(int base, std::string_view path, int& fd) {
+  int at = base;
+  int code = 0;
+  while (code == 0 && path.size() >= PATH_MAX) {
+    const std::size_t cut = path.rfind('/', PATH_MAX - 1);
+    if (cut == std::string_view::npos || cut == 0) {
+      code = ENAMETOOLONG;  // one name longer than that
+      break;
+    }
+    const int next = openat(at, std::string(path.substr(0, cut)).c_str(), kSearchOnly | O_DIRECTORY | O_CLOEXEC);
+    if (next < 0) code = errno;
+    if (at != base) ::close(at);
+    at = next;
+    path.remove_prefix(cut + 1);
+    while (path.starts_with('/')) path.remove_prefix(1);
+  }
+  if (code == 0) {
+    const std::string last(path.empty() ? "." : path);
+    fd = openat(at, last.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) fd = openat(at, last.c_str(), kSearchOnly | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) code = errno;
+  }
+  if (at != base && at >= 0) ::close(at);
+  return code;
+}
+
+// Splits a path into its directory ("." for a bare name) and its last name.
+std::pair<std::string_view, std::string_view> split(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+int locate(const std::string& path, bool follow, FileSpot& spot) {
+  std::string current = path;
+  int base = AT_FDCWD;
+  int code = ELOOP;
+  for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
+    const auto [folder, name] = split(current);
+    int fd = -1;
+    if (const int opened = open_folder(base, folder, fd); opened != 0) {
+      code = opened;
+      break;
+    }
+    if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
+    spot.folder = fd;
+    spot.name = name;
+    if (!follow) return 0;
+    struct stat st {};
+    if (fstatat(fd, spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) return 0;  // a new file
+      code = errno;
+      break;
+    }
+    if (!S_ISLNK(st.st_mode)) return 0;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = readlinkat(fd, spot.name.c_str(), link.data(), link.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
+      code = n < 0 ? errno : ENAMETOOLONG;  // or changed meanwhile
+      break;
+    }
+    link.resize(static_cast<std::size_t>(n));
+    // A relative link goes on from the directory that holds it.
+    base = link.starts_with('/') ? AT_FDCWD : fd;
+    current = std::move(link);
+  }
+  if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
+  spot.folder = kNoHandle;
+  return code;
+}
+
+int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& facts) {
+  // O_NONBLOCK so that a FIFO of that name cannot stall the open or a read.
+  const int fd = openat(fd_of(spot.folder), spot.name.c_str(),
+                        (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return errno;
+  struct stat st {};
+  if (fstat(fd, &st) != 0) {
+    const int code = errno;
+    ::close(fd);
+    return code;
+  }
+  file = fd;
+  facts = {S_ISDIR(st.st_mode), S_ISREG(st.st_mode), static_cast<unsigned long>(st.st_nlink)};
+  return 0;
+}
+
+int read_file(FileHandle file, std::string& out) {
+  try {
+    struct stat st {};
+    if (fstat(fd_of(file), &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd_of(file), chunk, sizeof chunk);
+      if (n == 0) return 0;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      out.append(chunk, static_cast<std::size_t>(n));
+    }
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
+  }
+}
+
+int create_file(const FileSpot& spot, const std::string& name, FileHandle like, FileHandle& file) {
+  const int dir = fd_of(spot.folder);
+  const int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, like != kNoHandle ? 0600 : 0666);
+  if (fd < 0) return errno;
+  int code = 0;
+  struct stat old {};
+  if (like != kNoHandle) {
+    // Only root may give a file away; anyone else gets EPERM for a file that
+    // is not their own, and the store rewrites that file in place.
+    if (fstat(fd_of(like), &old) != 0) {
+      code = errno;
+    } else if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+      code = EPERM;
+    } else if (fchmod(fd, old.st_mode & 07777) != 0) {
+      code = errno;
+    }
+  }
+  if (code != 0) {
+    ::close(fd);
+    unlinkat(dir, name.c_str(), 0);
+    return code;
+  }
+  file = fd;
+  return 0;
+}
+
+int write_at(FileHandle file, std::string_view data, std::uint64_t offset) {
+  while (!data.empty()) {
+    const ssize_t n = pwrite(fd_of(file), data.data(), data.size(), static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return 0;
+}
+
+int truncate_file(FileHandle file, std::uint64_t size) {
+  return ftruncate(fd_of(file), static_cast<off_t>(size)) == 0 ? 0 : errno;
+}
+
+int flush_file(FileHandle file) { return fsync(fd_of(file)) == 0 ? 0 : errno; }
+
+int close_file(FileHandle file) { return ::close(fd_of(file)) == 0 ? 0 : errno; }
+
+int swap_in(const FileSpot& spot, const std::string& name) {
+  const int dir = fd_of(spot.folder);
+  if (renameat(dir, name.c_str(), dir, spot.name.c_str()) != 0) return errno;
+  // The rename lives in the directory: synced, it survives a power cut. A
+  // directory held only for searching, or a file system that syncs no
+  // directories, cannot be synced; the rename is done all the same.
+  if (fsync(dir) != 0 && errno != EBADF && errno != EINVAL) return errno;
+  return 0;
+}
+
+int remove_file(const FileSpot& spot, const std::string& name) {
+  return unlinkat(fd_of(spot.folder), name.c_str(), 0) == 0 ? 0 : errno;
+}
+
+int list_names(const FileSpot& spot, std::string_view prefix, std::vector<std::string>& names) {
+  const int fd = openat(fd_of(spot.folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  DIR* listing = fdopendir(fd);
+  if (listing == nullptr) {
+    const int code = errno;
+    ::close(fd);
+    return code;
+  }
+  while (const dirent* entry = readdir(listing)) {
+    if (std::string_view(entry->d_name).starts_with(prefix)) names.emplace_back(entry->d_name);
+  }
+  closedir(listing);
+  return 0;
+}
+
+int can_create(const FileSpot& spot) {
+  return faccessat(fd_of(spot.folder), ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+FileCalls file_calls = {
+    locate,   open_file,  read_file, create_file, write_at,   truncate_file, flush_file,
+    close_file, swap_in,  remove_file, list_names, can_create,
+};
+
+const FileCodes file_codes = {ENOENT, ENOENT, EEXIST, EACCES, EPERM, EISDIR, EINVAL, ENOMEM};
+
+std::string error_text(int code) { return std::strerror(code); }
+
+std::uint64_t current_process_id() { return static_cast<std::uint64_t>(getpid()); }
+
+bool process_alive(std::uint64_t id) {
+  return !(kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH);
+}
+
+std::string file_in_current_directory(std::string_view name) {
+  // getcwd reports ERANGE while the buffer is too small; grow until it fits.
+  std::string dir(256, '\0');
+  while (getcwd(dir.data(), dir.size()) == nullptr) {
+    if (errno != ERANGE || dir.size() > (1u << 20)) return std::string(name);
+    dir.resize(dir.size() * 2);
+  }
+  dir.resize(dir.find('\0'));
+  // Linux reports an unreachable directory (outside a changed root) with a
+  // prefix instead of failing; such a name cannot be used.
+  if (dir.empty() || dir.front() != '/') return std::string(name);
+  if (!dir.ends_with('/')) dir.push_back('/');
+  return dir + std::string(name);
+}
+
+}  // namespace zq

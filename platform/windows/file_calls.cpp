@@ -1,0 +1,339 @@
+// The file store's operations on Windows, and where the current directory
+// is. Paths arrive as UTF-8 and are kept as wide strings from there on, so a
+// directory named outside the ANSI code page works; file content stays
+// bytes. A path past MAX_PATH takes the \\?\ form.
+#include "runtime/file_calls.h"
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <cstring>
+#include <new>
+
+#include "platform/windows/system_message.h"
+#include "platform/windows/wide_text.h"
+#include "runtime/file_store.h"
+
+namespace zq {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The attributes that a replacement takes over from the file it replaces.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+HANDLE handle_of(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+FileHandle file_of(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
+
+int last_error_or(DWORD fallback) {
+  const DWORD error = GetLastError();
+  return static_cast<int>(error != 0 ? error : fallback);
+}
+
+// The long-path form of an absolute path (\\?\C:\..., \\?\UNC\...), which the
+// calls take past MAX_PATH characters; a device's name stays as it is.
+std::wstring long_form(std::wstring path) {
+  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) return path;
+  if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
+  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
+  return path;
+}
+
+// The absolute, long-path form of `path`.
+std::wstring full_path(const std::string& path) {
+  const std::wstring wide = wide_from_utf8(path);
+  if (wide.starts_with(L"\\\\?\\")) return wide;
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  size = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return wide;
+  full.resize(size);
+  return long_form(std::move(full));
+}
+
+std::wstring path_in(const FileSpot& spot, const std::string& name) {
+  return wide_from_utf8(spot.folder_path) + L"\\" + wide_from_utf8(name);
+}
+
+// The path a handle's file has once every link is followed, or empty.
+std::wstring final_path(HANDLE file) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD got =
+        GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    if (got == 0) return {};
+    if (got < path.size()) {
+      path.resize(got);
+      return path;
+    }
+    path.assign(got, L'\0');
+  }
+  return {};
+}
+
+// Puts in `target` the path of the file that symbolic links (mklink) there
+// lead to; 0 or the code. A save replaces that file and the link stays.
+int follow_links(std::wstring& target) {
+  HANDLE file = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    if (std::wstring final = final_path(file); !final.empty()) target = std::move(final);
+    CloseHandle(file);
+    return 0;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_PATH_NOT_FOUND || error == ERROR_CANT_RESOLVE_FILENAME) return static_cast<int>(error);
+  // A link whose file is gone is refused: a save would replace it by a plain
+  // file (Wine shows such a link as no file at all).
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return ERROR_CANT_RESOLVE_FILENAME;
+  }
+  return 0;
+}
+
+int locate(const std::string& path, bool follow, FileSpot& spot) {
+  std::wstring target = full_path(path);
+  if (follow) {
+    if (const int code = follow_links(target); code != 0) return code;
+  }
+  target = long_form(std::move(target));
+  const std::size_t slash = target.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return ERROR_INVALID_NAME;
+  spot.folder_path = utf8_from_wide(target.substr(0, slash));
+  spot.name = utf8_from_wide(target.substr(slash + 1));
+  return 0;
+}
+
+int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& facts) {
+  // Delete access too for a save: a file that the game holds open without
+  // letting it be deleted cannot be replaced, and fails here, before any
+  // temporary file exists.
+  const DWORD access = write ? GENERIC_READ | GENERIC_WRITE | DELETE : GENERIC_READ;
+  HANDLE handle =
+      CreateFileW(path_in(spot, spot.name).c_str(), access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return last_error_or(ERROR_OPEN_FAILED);
+  // The two small queries rather than GetFileInformationByHandle, which
+  // Wine answers a hundred times slower (and start-up makes 21 reads).
+  FILE_BASIC_INFO basic{};
+  FILE_STANDARD_INFO standard{};
+  facts = {};
+  if (GetFileType(handle) == FILE_TYPE_DISK &&
+      GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+      GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+    facts = {standard.Directory != FALSE, standard.Directory == FALSE, standard.NumberOfLinks};
+    // Checked here rather than left to the system: Wine lets root write a
+    // read-only file, and its MoveFileExW would replace one.
+    if (write && (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      CloseHandle(handle);
+      return ERROR_ACCESS_DENIED;
+    }
+  }
+  file = file_of(handle);
+  return 0;
+}
+
+int read_file(FileHandle file, std::string& out) {
+  try {
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(handle_of(file), &size) && size.QuadPart > 0) {
+      out.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    char chunk[65536];
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(handle_of(file), chunk, sizeof chunk, &got, nullptr)) return last_error_or(ERROR_READ_FAULT);
+      if (got == 0) return 0;
+      out.append(chunk, got);
+    }
+  } catch (const std::bad_alloc&) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+}
+
+// The owner and access list of an open file.
+struct Security {
+  PSID owner = nullptr;
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;  // holds both
+  Security() = default;
+  Security(const Security&) = delete;
+  Security& operator=(const Security&) = delete;
+  ~Security() { LocalFree(descriptor); }
+  bool read(HANDLE file) {
+    LocalFree(descriptor);
+    descriptor = nullptr;
+    return GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                           nullptr, &list, nullptr, &descriptor) == ERROR_SUCCESS;
+  }
+};
+
+bool same_list(PACL a, PACL b) {
+  return a != nullptr && b != nullptr && a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
+}
+
+// Gives the new file the old one's security, as ReplaceFileW would: the
+// owner must already be the same (only an administrator may give a file
+// away), and the old access list is copied where it differs from the one
+// the new file inherited. The copy is read back: Wine turns an access list
+// into Unix modes and back, and would widen a mode of 0640 to 0775. 0, or
+// ERROR_INVALID_OWNER where the new file cannot keep them; a file system
+// without security passes.
+int keep_security(HANDLE old_file, HANDLE new_file) {
+  Security old;
+  Security fresh;
+  if (!old.read(old_file) || !fresh.read(new_file) || old.list == nullptr) return 0;
+  if (old.owner != nullptr && fresh.owner != nullptr && !EqualSid(old.owner, fresh.owner)) return ERROR_INVALID_OWNER;
+  if (same_list(old.list, fresh.list)) return 0;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(old.descriptor, &control, &revision);
+  const SECURITY_INFORMATION how =
+      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  if (SetSecurityInfo(new_file, SE_FILE_OBJECT, how, nullptr, nullptr, old.list, nullptr) != ERROR_SUCCESS ||
+      !fresh.read(new_file) || !same_list(old.list, fresh.list)) {
+    return ERROR_INVALID_OWNER;
+  }
+  return 0;
+}
+
+int create_file(const FileSpot& spot, const std::string& name, FileHandle like, FileHandle& file) {
+  FILE_BASIC_INFO old{};
+  const bool kept = like != kNoHandle && GetFileInformationByHandleEx(handle_of(like), FileBasicInfo, &old, sizeof old) &&
+                    (old.FileAttributes & kKeptAttributes) != 0;
+  const std::wstring path = path_in(spot, name);
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0, nullptr, CREATE_NEW,
+                              kept ? old.FileAttributes & kKeptAttributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const int code = last_error_or(ERROR_CANNOT_MAKE);
+    return code == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : code;
+  }
+  if (like != kNoHandle) {
+    if (const int code = keep_security(handle_of(like), handle); code != 0) {
+      CloseHandle(handle);
+      DeleteFileW(path.c_str());
+      return code;
+    }
+  }
+  file = file_of(handle);
+  return 0;
+}
+
+int write_at(FileHandle file, std::string_view data, std::uint64_t offset) {
+  while (!data.empty()) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD chunk = data.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(data.size());
+    DWORD put = 0;
+    if (!WriteFile(handle_of(file), data.data(), chunk, &put, &at)) return last_error_or(ERROR_WRITE_FAULT);
+    data.remove_prefix(put);
+    offset += put;
+  }
+  return 0;
+}
+
+int truncate_file(FileHandle file, std::uint64_t size) {
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(size);
+  if (!SetFilePointerEx(handle_of(file), end, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_of(file))) {
+    return last_error_or(ERROR_WRITE_FAULT);
+  }
+  return 0;
+}
+
+int flush_file(FileHandle file) { return FlushFileBuffers(handle_of(file)) ? 0 : last_error_or(ERROR_WRITE_FAULT); }
+
+int close_file(FileHandle file) { return CloseHandle(handle_of(file)) ? 0 : last_error_or(ERROR_INVALID_HANDLE); }
+
+int swap_in(const FileSpot& spot, const std::string& name) {
+  // One rename over the old name, never a moment without the file (which
+  // ReplaceFileW, moving the old file away first, has); write-through, so
+  // that the rename is on the disk when the call returns.
+  if (!MoveFileExW(path_in(spot, name).c_str(), path_in(spot, spot.name).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return last_error_or(ERROR_CANNOT_MAKE);
+  }
+  return 0;
+}
+
+int remove_file(const FileSpot& spot, const std::string& name) {
+  return DeleteFileW(path_in(spot, name).c_str()) ? 0 : last_error_or(ERROR_CANNOT_MAKE);
+}
+
+int list_names(const FileSpot& spot, std::string_view prefix, std::vector<std::string>& names) {
+  const std::wstring pattern = path_in(spot, std::string(prefix) + "*");
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) {
+    const int code = last_error_or(ERROR_FILE_NOT_FOUND);
+    return code == ERROR_FILE_NOT_FOUND ? 0 : code;
+  }
+  do {
+    names.push_back(utf8_from_wide(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return 0;
+}
+
+int can_create(const FileSpot& spot) {
+  // The directory opened with the right to add a file: the system checks
+  // that right against the directory's access list, and nothing is made.
+  std::wstring path = wide_from_utf8(spot.folder_path);
+  if (path.ends_with(L':')) path.push_back(L'\\');  // a drive's root, not the drive
+  HANDLE folder =
+      CreateFileW(path.c_str(), FILE_ADD_FILE, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return last_error_or(ERROR_ACCESS_DENIED);
+  CloseHandle(folder);
+  return 0;
+}
+
+}  // namespace
+
+FileCalls file_calls = {
+    locate,     open_file, read_file,   create_file, write_at,   truncate_file, flush_file,
+    close_file, swap_in,   remove_file, list_names,  can_create,
+};
+
+const FileCodes file_codes = {
+    ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,   ERROR_FILE_EXISTS,      ERROR_ACCESS_DENIED,
+    ERROR_INVALID_OWNER,  ERROR_ACCESS_DENIED,    ERROR_INVALID_FUNCTION, ERROR_NOT_ENOUGH_MEMORY,
+};
+
+std::string error_text(int code) { return system_message(static_cast<unsigned long>(code)); }
+
+std::uint64_t current_process_id() { return GetCurrentProcessId(); }
+
+bool process_alive(std::uint64_t id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+  // A process that ended stays until its last handle is closed.
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
+
+std::string file_in_current_directory(std::string_view name) {
+  // The size asked for includes the terminating null; it may grow meanwhile.
+  std::wstring dir;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD need = GetCurrentDirectoryW(0, nullptr);
+    if (need == 0) return std::string(name);
+    dir.assign(need, L'\0');
+    const DWORD got = GetCurrentDirectoryW(need, dir.data());
+    if (got == 0) return std::string(name);
+    if (got < need) {
+      dir.resize(got);
+      break;
+    }
+    dir.clear();
+  }
+  if (dir.empty()) return std::string(name);
+  if (!dir.ends_with(L'\\')) dir.push_back(L'\\');
+  return utf8_from_wide(dir) + std::string(name);
+}
+
+}  // namespace zq
