@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -42,7 +43,17 @@ void check(const NoticeCase& c) {
   // With the directory as home, the folder shows as "~" or under it.
   ::setenv("HOME", dir.path().c_str(), 1);
   const std::string under_home = path.substr(dir.path().size(), path.rfind('/') - dir.path().size());
-  EXPECT_EQ(config_notice(path), c.notice + "\n  Folder: ~" + under_home) << c.what;
+  const std::string notice = config_notice(path);
+  const std::size_t row_end = notice.find('\n');
+  EXPECT_EQ(notice.substr(0, row_end), c.notice) << c.what;
+  // The folder's row names it, cut from the left where it is too long.
+  const std::string folder = "~" + under_home;
+  const std::string row = notice.substr(row_end + 1);
+  const std::string shown = row.substr(std::min(row.size(), std::string("  Folder: ").size()));
+  EXPECT_LE(row.size(), 78u) << c.what;
+  EXPECT_TRUE(row.starts_with("  Folder: ") &&
+              (shown == folder || (shown.starts_with("...") && folder.ends_with(shown.substr(3)))))
+      << c.what << ": " << row;
   const bool promised = c.notice == kCreates || c.notice == kWritesBack;
   EXPECT_EQ(write_config_value(path, "CONFIG", "k", "2").ok, promised) << c.what;
   if (promised) {
