@@ -80,6 +80,7 @@ struct FileCodes {
   int is_directory;  // a directory where a file was wanted
   int not_regular;   // a FIFO or device where a file was wanted
   int no_memory;
+  int invalid;       // a name or value the file cannot take
 };
 extern const FileCodes file_codes;
 

@@ -1,7 +1,8 @@
 #include "runtime/ini_file.h"
 
-#include <cerrno>
 #include <new>
+
+#include "runtime/file_calls.h"
 
 namespace zq {
 namespace {
@@ -222,7 +223,7 @@ WriteResult write_config_values(const std::string& file, std::string_view sectio
         bool any_written = false;
         for (const ConfigValue& v : values) {
           if (!ini_can_write(section, v.key, v.value)) {
-            refused = EINVAL;
+            refused = file_codes.invalid;
             continue;
           }
           updated = ini_update(updated, section, v.key, v.value);
@@ -237,11 +238,11 @@ WriteResult write_config_values(const std::string& file, std::string_view sectio
 
 WriteResult write_config_value(const std::string& file, std::string_view section,
                                std::string_view key, std::string_view value) {
-  if (!ini_can_write(section, key, value)) return failure(EINVAL);
+  if (!ini_can_write(section, key, value)) return failure(file_codes.invalid);
   try {
     return write_config_values(file, section, {{std::string(key), std::string(value)}});
   } catch (const std::bad_alloc&) {
-    return failure(ENOMEM);
+    return failure(file_codes.no_memory);
   }
 }
 

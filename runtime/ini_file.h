@@ -44,7 +44,8 @@ std::string read_config_value(const std::string& file, std::string_view section,
 // Sets the key in the file, creating file and section as needed. Crash-safe:
 // the old file or the new one, never a torn one. A file that exists but cannot
 // be read or written is left alone and the write fails; so does a refused
-// name or value (EINVAL). Symbolic links are followed; the mode is kept.
+// name or value (the system's code for invalid data). Symbolic links are
+// followed; the mode is kept.
 WriteResult write_config_value(const std::string& file, std::string_view section,
                                std::string_view key, std::string_view value);
 
@@ -56,7 +57,8 @@ struct ConfigValue {
 
 // Applies the writes in order, as write_config_value would one by one, but
 // reads and replaces the file once: all of them land or none does. Refused
-// entries are skipped and reported (EINVAL) after the others are written.
+// entries are skipped and reported (as invalid data) after the others are
+// written.
 WriteResult write_config_values(const std::string& file, std::string_view section,
                                 const std::vector<ConfigValue>& values);
 

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
+
+#include "runtime/file_calls.h"
+#include "test_files.h"
 
 namespace zq {
 namespace {
@@ -155,6 +159,23 @@ TEST(IniCanWrite, RefusesWhatCannotReadBack) {
     EXPECT_EQ(ini_can_write(c.section, c.key, c.value), c.ok)
         << '[' << c.section << "] " << c.key << '=' << c.value;
   }
+}
+
+// A refused name or value fails with the system's code for invalid data, on
+// a file as it is: the others of a batch are written, in order.
+TEST(IniCanWrite, RefusedWritesFailAndTheOthersLand) {
+  test::TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  const WriteResult single = write_config_value(path, "CONFIG", "k", "1\nscreenmode=9");
+  EXPECT_FALSE(single.ok);
+  EXPECT_EQ(single.code, file_codes.invalid);
+  EXPECT_EQ(single.error, error_text(file_codes.invalid));
+  EXPECT_FALSE(std::filesystem::exists(test::native_path(path)));
+  const WriteResult batch = write_config_values(
+      path, "CONFIG", {{"b", "1"}, {"bad=key", "2"}, {"a", "3"}, {"B", "4"}, {"c", "x\ny=1"}});
+  EXPECT_FALSE(batch.ok);
+  EXPECT_EQ(batch.code, file_codes.invalid);
+  EXPECT_EQ(test::read_file(path), "[CONFIG]\r\nb=4\r\na=3\r\n");
 }
 
 }  // namespace

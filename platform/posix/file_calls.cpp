@@ -231,7 +231,7 @@ FileCalls file_calls = {
     close_file, swap_in,  remove_file, list_names, can_create,
 };
 
-const FileCodes file_codes = {ENOENT, ENOENT, EEXIST, EACCES, EPERM, EISDIR, EINVAL, ENOMEM};
+const FileCodes file_codes = {ENOENT, ENOENT, EEXIST, EACCES, EPERM, EISDIR, EINVAL, ENOMEM, EINVAL};
 
 std::string error_text(int code) { return std::strerror(code); }
 

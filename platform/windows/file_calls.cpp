@@ -301,6 +301,7 @@ FileCalls file_calls = {
 const FileCodes file_codes = {
     ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,   ERROR_FILE_EXISTS,      ERROR_ACCESS_DENIED,
     ERROR_INVALID_OWNER,  ERROR_ACCESS_DENIED,    ERROR_INVALID_FUNCTION, ERROR_NOT_ENOUGH_MEMORY,
+    ERROR_INVALID_DATA,
 };
 
 std::string error_text(int code) { return system_message(static_cast<unsigned long>(code)); }

@@ -129,26 +129,6 @@ TEST(IniFile, SymlinkLoopFails) {
   EXPECT_EQ(w.error, std::strerror(ELOOP));
 }
 
-TEST(IniFile, RefusedNameFailsWithoutTouchingTheFile) {
-  TempDir dir;
-  const std::string path = dir.file("zorvikqm.ini");
-  const WriteResult w = write_config_value(path, "CONFIG", "k", "1\nscreenmode=9");
-  EXPECT_FALSE(w.ok);
-  EXPECT_EQ(w.error, std::strerror(EINVAL));
-  EXPECT_FALSE(fs::exists(path));
-}
-
-TEST(IniFile, BatchAppliesWritesInOrderAndSkipsRefusedOnes) {
-  TempDir dir;
-  const std::string path = dir.file("zorvikqm.ini");
-  const WriteResult w = write_config_values(
-      path, "CONFIG", {{"b", "1"}, {"bad=key", "2"}, {"a", "3"}, {"B", "4"}, {"c", "x\ny=1"}});
-  EXPECT_FALSE(w.ok);
-  EXPECT_EQ(w.error, std::strerror(EINVAL));
-  EXPECT_EQ(read_file(path), "[CONFIG]\r\nb=4\r\na=3\r\n");
-  EXPECT_EQ(entry_count(dir.path()), 1u);
-}
-
 TEST(IniFile, NewFileTakesUsualModeAndCrlf) {
   TempDir dir;
   const std::string path = dir.file("zorvikqm.ini");
