@@ -99,7 +99,7 @@ int locate(const std::string& path, bool follow, FileSpot& spot) {
   if (follow) {
     if (const int code = follow_links(target); code != 0) return code;
   }
-  target = long_form(std::move(target));
+  // Both full_path and the final path of a link come in the long form.
   const std::size_t slash = target.find_last_of(L'\\');
   if (slash == std::wstring::npos) return ERROR_INVALID_NAME;
   spot.folder_path = utf8_from_wide(target.substr(0, slash));
