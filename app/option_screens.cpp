@@ -1,6 +1,9 @@
 #include "app/option_screens.h"
 
 #include <array>
+#include <string>
+
+#include "runtime/text_convert.h"
 
 namespace zq {
 namespace {
@@ -184,6 +187,27 @@ std::int32_t last_row(const OptionScreen& screen) {
 
 std::int32_t last_value(const OptionRow& row) { return static_cast<std::int32_t>(row.lines.size()) - 1; }
 
+// The line of a value outside the option's range, in the width of its lines:
+// the option's name, then between "< " and " >" the number as read and a "?"
+// ("< 7 ? >"), without the blank where the row is too narrow ("< 12? >"),
+// and the "?" alone where even that does not fit ("< ? >").
+std::string out_of_range_line(const OptionRow& row, std::int32_t value) {
+  const std::string_view first = row.lines[0];
+  const std::size_t value_at = first.find('<') + 2;
+  const std::size_t room = first.size() - value_at - 2;
+  const std::string number = int_to_text(value);
+  std::string shown = "?";
+  for (const std::string& form : {number + " ?", number + "?"}) {
+    if (form.size() <= room) {
+      shown = form;
+      break;
+    }
+  }
+  std::string line = std::string(first.substr(0, value_at)) + shown + " >";
+  line.resize(first.size(), ' ');
+  return line;
+}
+
 }  // namespace
 
 const OptionScreen kDisplayScreen{12, kDisplayRows};
@@ -199,7 +223,11 @@ void draw_option_screen(Io io, const OptionScreen& screen, std::int32_t screen_c
     locate(s, screen.column, static_cast<std::uint16_t>(kFirstRow + i));
     use_color(s, i == screen_cursor ? kColorSelected : kColorNormal);
     const std::int32_t value = settings.*row.option;
-    if (value >= 0 && value <= last_value(row)) print_text(s, row.lines[static_cast<std::size_t>(value)]);
+    if (value >= 0 && value <= last_value(row)) {
+      print_text(s, row.lines[static_cast<std::size_t>(value)]);
+    } else {
+      print_text(s, out_of_range_line(row, value));
+    }
   }
   locate(s, screen.column, static_cast<std::uint16_t>(kFirstRow + screen_cursor));
   set_cursor_shape(s, 1);

@@ -28,8 +28,9 @@ extern const OptionScreen kDisplayScreen;
 extern const OptionScreen kSoundScreen;
 extern const OptionScreen kDipScreen;
 
-// The rows with `screen_cursor` highlighted; a value outside its range leaves
-// its row empty. Cursor on the selected row's first cell, then the pause.
+// The rows with `screen_cursor` highlighted; a value outside its range (as
+// read from the file) shows as the number and a "?", in the row's width.
+// Cursor on the selected row's first cell, then the pause.
 void draw_option_screen(Io io, const OptionScreen& screen, std::int32_t screen_cursor,
                         const SetupSettings& settings);
 

@@ -77,7 +77,8 @@ struct GoldenScreen {
 
 // The main menu with each entry selected; each option screen once per row,
 // row i selected and every option at value i (wrapped into its range), so
-// every value of every option shows; the prompts and the error box.
+// every value of every option shows; one with values out of range; the
+// prompts and the error box.
 std::vector<GoldenScreen> all_screens() {
   std::vector<GoldenScreen> screens;
   for (std::int32_t entry = 0; entry < kMenuEntries; ++entry) {
@@ -106,6 +107,16 @@ std::vector<GoldenScreen> all_screens() {
                          }});
     }
   }
+  // Values read from the file outside their ranges, the first one selected.
+  screens.push_back({"dip_out_of_range", [](Io io) {
+                       SetupSettings settings;
+                       settings.gamemode = 7;
+                       settings.gamelevel = -350287150;
+                       settings.consolecredits = 12;
+                       settings.extralives = 5;
+                       draw_frame(io, kNotice);
+                       draw_option_screen(io, kDipScreen, 0, settings);
+                     }});
   screens.push_back({"quit_prompt", [](Io io) { draw_prompt(io, kNotice, kQuitPrompt); }});
   screens.push_back({"save_prompt", [](Io io) { draw_prompt(io, kNotice, kSavePrompt); }});
   screens.push_back({"save_failed", [](Io io) { draw_save_error(io, kNotice, "Permission denied"); }});

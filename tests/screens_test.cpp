@@ -235,40 +235,50 @@ struct OptionKeyCase {
   std::int32_t want;
 };
 
-// A value read from the file outside its range leaves the row empty, even
-// when selected, and the first Left or Right brings it into range.
-TEST(OptionScreens, OutOfRangeValueShowsNothingUntilWrappedIn) {
-  const OptionKeyCase cases[] = {
-      {&kDisplayScreen, 0, &SetupSettings::screenmode, 5, kScanLeft, 1},
-      {&kDisplayScreen, 0, &SetupSettings::screenmode, 5, kScanRight, 0},
-      {&kSoundScreen, 0, &SetupSettings::playmusic, -1, kScanRight, 0},
-      {&kSoundScreen, 0, &SetupSettings::playmusic, -1, kScanLeft, 9},
-      {&kSoundScreen, 0, &SetupSettings::playmusic, 15, kScanRight, 5},
-      {&kSoundScreen, 0, &SetupSettings::playmusic, 15, kScanLeft, 3},
-      {&kDipScreen, 1, &SetupSettings::gamelevel, -1, kScanRight, 0},
-      {&kDipScreen, 1, &SetupSettings::gamelevel, -1, kScanLeft, 2},
-      {&kDipScreen, 3, &SetupSettings::consolecredits, 12, kScanLeft, 1},
-      {&kDipScreen, 3, &SetupSettings::consolecredits, 12, kScanRight, 3},
-      {&kDipScreen, 3, &SetupSettings::consolecredits, INT_MIN, kScanLeft, 7},
-      {&kDipScreen, 3, &SetupSettings::consolecredits, INT_MAX, kScanRight, 2},
+// A value read from the file outside its range shows as read, with a "?",
+// in its row's width and colours, and the first Left or Right brings it into
+// range.
+TEST(OptionScreens, OutOfRangeValueShowsAsReadUntilWrappedIn) {
+  const struct {
+    OptionKeyCase key;
+    std::string shown;
+  } cases[] = {
+      {{&kDisplayScreen, 0, &SetupSettings::screenmode, 5, kScanLeft, 1}, "  Screen Mode  :  < 5 ? >          "},
+      {{&kDisplayScreen, 0, &SetupSettings::screenmode, 5, kScanRight, 0}, "  Screen Mode  :  < 5 ? >          "},
+      {{&kSoundScreen, 0, &SetupSettings::playmusic, -1, kScanRight, 0}, "  Music Volume        :  < -1 ? >     "},
+      {{&kSoundScreen, 0, &SetupSettings::playmusic, -1, kScanLeft, 9}, "  Music Volume        :  < -1 ? >     "},
+      {{&kSoundScreen, 0, &SetupSettings::playmusic, 15, kScanRight, 5}, "  Music Volume        :  < 15 ? >     "},
+      {{&kSoundScreen, 0, &SetupSettings::playmusic, 15, kScanLeft, 3}, "  Music Volume        :  < 15 ? >     "},
+      {{&kDipScreen, 1, &SetupSettings::gamelevel, -1, kScanRight, 0}, "  Game Level              :  < -1 ? >     "},
+      {{&kDipScreen, 1, &SetupSettings::gamelevel, -1, kScanLeft, 2}, "  Game Level              :  < -1 ? >     "},
+      // Too long for the row, as the 32-bit wrap of a 20-digit number.
+      {{&kDipScreen, 1, &SetupSettings::gamelevel, -350287150, kScanRight, 3}, "  Game Level              :  < ? >        "},
+      // The narrowest rows: the blank goes first.
+      {{&kDipScreen, 3, &SetupSettings::consolecredits, 12, kScanLeft, 1}, "  Console Mode Credits    :  < 12? >"},
+      {{&kDipScreen, 3, &SetupSettings::consolecredits, 12, kScanRight, 3}, "  Console Mode Credits    :  < 12? >"},
+      {{&kDipScreen, 6, &SetupSettings::extralives, 5, kScanRight, 2}, "  Extra Lives             :  < 5 ? >"},
+      {{&kDipScreen, 3, &SetupSettings::consolecredits, INT_MIN, kScanLeft, 7}, "  Console Mode Credits    :  < ? >  "},
+      {{&kDipScreen, 3, &SetupSettings::consolecredits, INT_MAX, kScanRight, 2}, "  Console Mode Credits    :  < ? >  "},
+      {{&kDipScreen, 14, &SetupSettings::language, 2, kScanRight, 1}, "  Language                :  < 2 ? >         "},
   };
-  for (const OptionKeyCase& c : cases) {
+  for (const auto& [c, shown] : cases) {
     Screen s;
     SetupSettings settings;
     settings.*c.option = c.value;
     std::int32_t cursor = c.row;
     const auto row = static_cast<std::uint16_t>(8 + c.row);
+    const auto& line = c.screen->rows[static_cast<std::size_t>(c.row)].lines[static_cast<std::size_t>(c.want)];
+    const auto width = static_cast<std::uint16_t>(line.size());
     draw_frame(s.io(), "");
     draw_option_screen(s.io(), *c.screen, cursor, settings);
-    EXPECT_EQ(s.text(row, c.screen->column, 20), std::string(20, ' '));
-    EXPECT_EQ(s.attr(c.screen->column, row, 20), kFrameAttr);
+    EXPECT_EQ(s.text(row, c.screen->column, static_cast<std::uint16_t>(width + 1)), shown + " ") << c.value;
+    EXPECT_EQ(s.attr(c.screen->column, row, width), kSelectedAttr) << c.value;
     EXPECT_TRUE(s.cursor_at(c.screen->column, row));
 
     EXPECT_FALSE(option_screen_key(s.io(), *c.screen, cursor, settings, c.scan));
     EXPECT_EQ(settings.*c.option, c.want) << c.value;
-    const auto& line = c.screen->rows[static_cast<std::size_t>(c.row)].lines[static_cast<std::size_t>(c.want)];
-    EXPECT_EQ(s.text(row, c.screen->column, static_cast<std::uint16_t>(line.size())), line);
-    EXPECT_EQ(s.attr(c.screen->column, row, static_cast<std::uint16_t>(line.size())), kSelectedAttr);
+    EXPECT_EQ(s.text(row, c.screen->column, width), line);
+    EXPECT_EQ(s.attr(c.screen->column, row, width), kSelectedAttr);
   }
 }
 

@@ -78,13 +78,19 @@ check "80x24 ended" wait_exit "$dir"
 check "80x24 exit code 0" exit_code_is "$dir" 0
 check "abandon creates no file" no_file "$dir/zorvikqm.ini"
 
-# 3. Arguments are ignored; quitting after changes leaves the file as it was.
+# 3. Arguments are ignored; a value out of range keeps its row; quitting
+# after changes leaves the file as it was.
 dir="$work/args"; mkdir -p "$dir"
-printf '; notes\n[CONFIG]\nscreenmode=1\n[OTHER]\nkey=value' >"$dir/zorvikqm.ini"
+printf '; notes\n[CONFIG]\nscreenmode=1\ngamemode=7\n[OTHER]\nkey=value' >"$dir/zorvikqm.ini"
 cp "$dir/zorvikqm.ini" "$work/before"
 start "$dir" 80 25 "" --help -x zorvikqm.ini
 check "args: screen shown" wait_for "Settings read from zorvikqm.ini"
-keys Enter Right Escape Escape y
+keys Down Down Enter
+check "gamemode=7 shows as read" wait_for "Game Mode               :  < 7 ? >"
+check "gamemode=7 selected on red" grep -q $'\e\\[48;5;124m  Game Mode               :  < 7 ? >' <<<"$(capture_colours)"
+keys Right
+check "Right brings it into range" wait_for "Game Mode               :  < Console >"
+keys Escape Escape y
 check "args: ended" wait_exit "$dir"
 check "args: exit code 0" exit_code_is "$dir" 0
 check "quit leaves the file byte for byte" file_is "$dir/zorvikqm.ini" "$work/before"
