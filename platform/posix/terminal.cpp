@@ -48,6 +48,13 @@ std::string capability_bytes(const char* name) {
   return cap == nullptr ? std::string() : without_padding(cap);
 }
 
+// Empties a capability of the terminal in use, so that ncurses never sends it.
+void blank_capability(const char* name) {
+  if (char* value = tigetstr(const_cast<char*>(name)); value != nullptr && value != reinterpret_cast<char*>(-1)) {
+    value[0] = '\0';
+  }
+}
+
 bool starts_with_any(std::string_view text, std::initializer_list<std::string_view> prefixes) {
   return std::any_of(prefixes.begin(), prefixes.end(), [&](std::string_view p) { return text.substr(0, p.size()) == p; });
 }
@@ -142,13 +149,12 @@ std::string Terminal::Impl::restore_bytes() const {
   bytes += capability_bytes("cnorm");
   bytes += capability_bytes("sgr0");
   if (xterm_title) bytes += "\x1b[23;0t";  // pop the title pushed at open
-  const std::string rmcup = capability_bytes("rmcup");
-  bytes += rmcup.empty() ? capability_bytes("clear") : rmcup;
+  bytes += leave_alternate.empty() ? capability_bytes("clear") : leave_alternate;
   return bytes;
 }
 
 void Terminal::Impl::enter_screen(bool push_title) {
-  tty_write(capability_bytes("smcup"));
+  tty_write(enter_alternate);
   if (push_title && xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
   tty_write(paste_on);
 }
@@ -175,6 +181,13 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   intrflush(stdscr, FALSE);
   tty_keys_to_program();  // before def_prog_mode, so that a resume restores it too
   def_prog_mode();
+  // newterm has entered the alternate screen; the endwin below would leave it
+  // and the first update enter it again, which can flash. From here on only
+  // the program switches screens, with its own copies of the sequences.
+  enter_alternate = capability_bytes("smcup");
+  leave_alternate = capability_bytes("rmcup");
+  blank_capability("smcup");
+  blank_capability("rmcup");
   // Until the first endwin ncurses flushes after every cursor move, which
   // would split each redraw into many writes; suspending once before the
   // first update makes it batch a whole update into one write.
@@ -199,9 +212,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
     // ncurses resets the terminal's palette (orig_colors) whenever it takes
     // the screen, which would undo colours the user has set (a theme sent
     // with OSC 4). This program never changes the palette: nothing to reset.
-    if (char* reset = tigetstr(const_cast<char*>("oc")); reset != nullptr && reset != reinterpret_cast<char*>(-1)) {
-      reset[0] = '\0';
-    }
+    blank_capability("oc");
     start_color();
     // Pair 0 in the terminal's own colours: the reset ncurses sends after
     // every update is then the shortest one.
@@ -216,7 +227,6 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
     title_start = "\x1b]2;";
     title_end = "\x07";
   }
-  // ncurses enters the alternate screen itself, at the first update.
   if (xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
   tty_write(paste_on);
 

@@ -43,6 +43,7 @@ struct Terminal::Impl {
   bool xterm_title = false;
   std::string title_start, title_end;
   std::string paste_on, paste_off;  // bracketed paste, where the terminal has it
+  std::string enter_alternate, leave_alternate;  // smcup and rmcup, which ncurses no longer sends
   int colours = 0;
   bool rgb_colours = false;  // colours sent as 0xRRGGBB values
   short next_pair = 1;

@@ -131,7 +131,18 @@ check "read-only: ended" wait_exit "$dir"
 check "read-only: exit code 0" exit_code_is "$dir" 0
 check "read-only: nothing written" no_file "$dir/zorvikqm.ini"
 
-# 6. Without a terminal: one line on stderr and exit code 1.
+# 6. What the terminal is sent, as script(1) records it: the alternate
+# screen entered once and left once.
+dir="$work/recorded"; mkdir -p "$dir"
+start "$dir" 80 25 "script -qefc" "'$dir.typescript'"
+check "recorded: screen shown" wait_for "ESC=Quit"
+keys Escape y
+check "recorded: ended" wait_exit "$dir"
+count() { grep -aoF -- "$2" "$1" | wc -l; }
+check "start-up enters the alternate screen once" test "$(count "$dir.typescript" $'\e[?1049h')" = 1
+check "the end leaves it once" test "$(count "$dir.typescript" $'\e[?1049l')" = 1
+
+# 7. Without a terminal: one line on stderr and exit code 1.
 err=$("$program" </dev/null 2>&1 >/dev/null)
 code=$?
 check "no terminal: exit code 1" test "$code" = 1
