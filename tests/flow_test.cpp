@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/command_line.h"
 #include "app/setup_flow.h"
 #include "app_harness.h"
 #include "runtime/file_store.h"
@@ -212,6 +213,31 @@ TEST(Flow, ConsoleThatCannotOpenReadsNothing) {
   run.console.fail_create(true);
   EXPECT_EQ(run.go({kEsc, kYes}), SetupEnd::NoConsole);
   EXPECT_EQ(run.app.settings, SetupSettings{});
+}
+
+// Only --help or --version as the one argument answers with a text (and no
+// run); any other command line runs the program.
+TEST(Flow, CommandLineIsIgnoredButForALoneHelpOrVersion) {
+  const struct {
+    std::vector<const char*> args;
+    std::string starts;  // the text's beginning; empty: the program runs
+  } cases[] = {
+      {{"zorvikqm-setup"}, ""},
+      {{"zorvikqm-setup", "--help"}, "Usage: zorvikqm-setup [--help | --version]\n"},
+      {{"zorvikqm-setup", "--version"}, "zorvikqm-setup (Zorvik Quelta Marundo Setup) " ZQ_VERSION "\n"},
+      {{"zorvikqm-setup", "--help", "-x"}, ""},
+      {{"zorvikqm-setup", "foo"}, ""},
+      {{"zorvikqm-setup", "-h"}, ""},
+      {{"zorvikqm-setup", "--help="}, ""},
+      {{"zorvikqm-setup", "--Version"}, ""},
+  };
+  for (const auto& c : cases) {
+    const auto text = command_line_text(static_cast<int>(c.args.size()), c.args.data());
+    EXPECT_EQ(std::string(text.value_or("")).substr(0, c.starts.size()), c.starts) << c.args.back();
+    EXPECT_EQ(text.has_value(), !c.starts.empty()) << c.args.back();
+  }
+  const char* help[] = {"zorvikqm-setup", "--help"};
+  EXPECT_NE(command_line_text(2, help)->find("zorvikqm.ini in the current folder"), std::string_view::npos);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // zorvikqm-setup: edits the game's options in zorvikqm.ini in the current
-// directory. Command-line arguments are ignored.
+// directory. Command-line arguments are ignored, but for a lone --help or
+// --version.
 #include <csignal>
 #include <exception>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/program_end.h"
 #include "app/screens.h"
 #include "app/settings.h"
@@ -24,7 +26,9 @@ int run_on_terminal() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // Before anything else: no screen, no file for these.
+  if (const auto text = zq::command_line_text(argc, argv)) return zq::print_command_line_text(*text);
   // A save past the file-size limit (ulimit -f) must fail with "File too
   // large" and leave the old file, not kill the program halfway through.
   std::signal(SIGXFSZ, SIG_IGN);

@@ -1,9 +1,11 @@
 // zorvikqm-setup for Windows: edits the game's options in zorvikqm.ini in the
 // current directory, in the console window it was started from (or one of
-// its own when double-clicked). Command-line arguments are ignored.
+// its own when double-clicked).
+// Command-line arguments are ignored, but for a lone --help or --version.
 #include <exception>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/program_end.h"
 #include "app/screens.h"
 #include "app/settings.h"
@@ -24,7 +26,9 @@ int run_in_console() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // Before anything else: no screen, no file for these.
+  if (const auto text = zq::command_line_text(argc, argv)) return zq::print_command_line_text(*text);
   try {
     return run_in_console();
   } catch (const std::exception& error) {

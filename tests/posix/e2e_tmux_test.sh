@@ -149,5 +149,24 @@ check "no terminal: exit code 1" test "$code" = 1
 check "no terminal: one line" test "$(printf '%s\n' "$err" | wc -l)" = 1
 # An empty stderr also counts as one line above.
 check "no terminal: says why" contains "$err" "zorvikqm-setup: "
+err=$("$program" foo </dev/null 2>&1 >/dev/null)
+check "an argument other than --help or --version starts the program" contains "$err" "is not a terminal"
+
+# 8. --help and --version alone print and end with 0, terminal or not, with
+# no screen and the file untouched.
+dir="$work/options"; mkdir -p "$dir"
+cp "$work/before" "$dir/zorvikqm.ini"
+for option in --help --version; do
+  out=$(cd "$dir" && "$program" "$option" </dev/null 2>"$work/err")
+  check "$option: exit code 0" test "$?" = 0
+  check "$option: nothing on stderr" test ! -s "$work/err"
+  check "$option: the file untouched" file_is "$dir/zorvikqm.ini" "$work/before"
+  check "$option: nothing else in the folder" test "$(ls -A "$dir")" = zorvikqm.ini
+  printf '%s\n' "$out" >"$work/out$option"
+done
+check "--help: says what it edits" contains "$(cat "$work/out--help")" "zorvikqm.ini in the current folder"
+check "--help: names the keys" contains "$(cat "$work/out--help")" "Left and Right change the selected option"
+check "--version: the name and the version" grep -qx \
+  'zorvikqm-setup (Zorvik Quelta Marundo Setup) [0-9][0-9]*\.[0-9][0-9]*\.[0-9][0-9]*' "$work/out--version"
 
 finish
