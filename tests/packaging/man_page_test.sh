@@ -20,11 +20,12 @@ text=$(MANWIDTH=80 MAN_KEEP_FORMATTING= man -l "$page" 2>"$work/man" | col -bx)
 check "man -l: nothing on stderr" same_text "$(cat "$work/man")" ""
 sections=$(grep -E '^[A-Z][A-Z ]+$' <<<"$text" | tr '\n' ',')
 check "sections in order" same_text "$sections" \
-  "NAME,SYNOPSIS,DESCRIPTION,KEYS,FILES,ENVIRONMENT,EXIT STATUS,EXAMPLES,SEE ALSO,"
+  "NAME,SYNOPSIS,DESCRIPTION,OPTIONS,KEYS,FILES,ENVIRONMENT,EXIT STATUS,EXAMPLES,SEE ALSO,"
 check "no line wider than 80" test "$(LC_ALL=C.UTF-8 wc -L <<<"$text")" -le 80
 check "version in the footer" contains "$(tail -n 1 <<<"$text")" "zorvikqm-setup $version"
 flat=$(tr -s ' \n' '  ' <<<"$text")
-check "says arguments are ignored" contains "$flat" "arguments are ignored"
+check "says arguments are ignored" contains "$flat" "Other arguments are ignored"
+check "names --help and --version" contains "$flat" "zorvikqm-setup [--help | --version]"
 check "tells of the too-small terminal" contains "$flat" "at least 80 columns and 23 rows"
 check "tells of a failed save" contains "$flat" "If the file cannot be written"
 check "names TERM" contains "$flat" "ENVIRONMENT TERM"
