@@ -9,6 +9,13 @@ int channel(std::uint32_t rgb, int shift) { return static_cast<int>((rgb >> shif
 
 }  // namespace
 
+bool colours_refused(const char* no_color) { return no_color != nullptr && *no_color != '\0'; }
+
+bool reversed_without_colours(std::uint16_t attr) {
+  const unsigned background = (attr >> 4) & 7u;
+  return background == 4 || background == 6;
+}
+
 std::uint32_t rgb_of_entry(int entry) {
   if (entry >= 232) {
     const auto grey = static_cast<std::uint32_t>(8 + 10 * (entry - 232));

@@ -15,6 +15,14 @@ inline constexpr std::array<std::uint32_t, 16> kClassicPalette = {
     0x555555, 0x5555FF, 0x55FF55, 0x55FFFF, 0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF,
 };
 
+// Whether the user asks for no colours: NO_COLOR set and not empty (pass
+// the variable's value, null when unset). The screen is then drawn as on a
+// terminal without colours.
+bool colours_refused(const char* no_color);
+// What a screen without colours shows in reverse video, by its background:
+// the selection bar and the prompt boxes (red) and the banner (brown).
+bool reversed_without_colours(std::uint16_t attr);
+
 // 0xRRGGBB of a 256-colour terminal's entry 16 to 255.
 std::uint32_t rgb_of_entry(int entry);
 // The entry 16 to 255 nearest to `rgb` (distance in RGB).

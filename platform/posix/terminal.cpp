@@ -208,7 +208,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   // redraw short whenever a key is waiting.
   typeahead(-1);
   scrollok(stdscr, FALSE);
-  if (has_colors()) {
+  if (has_colors() && !colours_refused(std::getenv("NO_COLOR"))) {
     // ncurses resets the terminal's palette (orig_colors) whenever it takes
     // the screen, which would undo colours the user has set (a theme sent
     // with OSC 4). This program never changes the palette: nothing to reset.
@@ -270,8 +270,8 @@ chtype Terminal::Impl::attribute(std::uint16_t attr) {
       look |= COLOR_PAIR(next_pair);
       ++next_pair;
     }
-  } else if ((bg & 7u) == 4) {
-    look |= A_REVERSE;  // keeps the red selection bar visible without colours
+  } else if (reversed_without_colours(attr)) {
+    look |= A_REVERSE;  // keeps the selection bar and the banner visible without colours
   }
   attr_cache[index] = look;
   attr_known[index] = true;

@@ -34,7 +34,7 @@ defaults=$'[CONFIG]\r\nscreenmode=0\r\nscreendepth=16\r\nsyncrate=35\r\ngraphicd
 
 # 1. The typical run at 80x25: DIP switches, game speed up one, save.
 dir="$work/typical"; mkdir -p "$dir"
-start "$dir" 80 25 ""
+start "$dir" 80 25 "env NO_COLOR="  # set but empty: colours as ever
 check "main menu shown" wait_for "ESC=Quit"
 check "banner on row 2" contains "$(line 2)" "Z O R V I K  Q U E L T A  M A R U N D O  S E T U P"
 # capture-pane drops trailing blanks; the entries start at column 30.
@@ -131,13 +131,20 @@ check "read-only: ended" wait_exit "$dir"
 check "read-only: exit code 0" exit_code_is "$dir" 0
 check "read-only: nothing written" no_file "$dir/zorvikqm.ini"
 
-# 6. What the terminal is sent, as script(1) records it: the alternate
-# screen entered once and left once.
+# 6. With NO_COLOR, as script(1) records what the terminal is sent: no
+# colour, the bar in reverse video; and the alternate screen entered once
+# and left once.
 dir="$work/recorded"; mkdir -p "$dir"
-start "$dir" 80 25 "script -qefc" "'$dir.typescript'"
-check "recorded: screen shown" wait_for "ESC=Quit"
-keys Escape y
-check "recorded: ended" wait_exit "$dir"
+start "$dir" 80 25 "env NO_COLOR=1 script -qefc" "'$dir.typescript'"
+check "NO_COLOR: screen shown" wait_for "ESC=Quit"
+check "NO_COLOR: the menu's bar in reverse video" contains "$(capture_colours)" $'\e[7m    Display'
+keys Down Down Enter
+check "NO_COLOR: DIP screen shown" wait_for "Game Mode"
+check "NO_COLOR: the DIP screen's bar in reverse video" contains "$(capture_colours)" $'\e[7m  Game Mode'
+keys Escape Escape y
+check "NO_COLOR: ended" wait_exit "$dir"
+check "NO_COLOR: not one colour sent" test -z \
+  "$(grep -aoE $'\e\\[[0-9;]*m' "$dir.typescript" | grep -E '[[;](3[0-8]|4[0-8])[;m]')"
 count() { grep -aoF -- "$2" "$1" | wc -l; }
 check "start-up enters the alternate screen once" test "$(count "$dir.typescript" $'\e[?1049h')" = 1
 check "the end leaves it once" test "$(count "$dir.typescript" $'\e[?1049l')" = 1

@@ -134,6 +134,12 @@ expect_has "8 colours: yellow is bold ANSI yellow" "$(row_colours eight 12)" $'\
 start mono 80 25 vt100
 wait_for mono "Display" || not_ok "mono: menu never appeared"
 expect_has "no colours: selection in reverse video" "$(row_colours mono 10)" $'\e[7m    Display'
+expect_has "no colours: banner in reverse video" "$(row_colours mono 2)" $'\e[7m  Z O R V I K'
+start direct 80 25 xterm-direct
+wait_for direct "Display" || not_ok "direct: menu never appeared"
+expect_has "direct colour: the bar on the console's red, by value" "$(row_colours direct 10)" $'\e[48;2;170;0;0m    Display'
+expect_has "direct colour: yellow by value" "$(row_colours direct 12)" $'\e[38;2;255;255;85m     Sound'
+expect_has "direct colour: blue, a small value, not sent as a palette entry" "$(row_colours direct 12)" $'\e[48;2;1;0;170m'
 
 echo "# 24 rows"
 start short 80 24 tmux-256color
