@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/characters.h"
 #include "runtime/display_text.h"
 #include "runtime/text_convert.h"
 
@@ -15,7 +16,7 @@ constexpr std::size_t kScreenWidth = 80;
 // Draws a box of the given lines from row kBoxTop on, framed by a blank line
 // above and below, with its shadow one column right and one row down.
 void draw_box(ConsoleScreen& s, std::uint16_t column, const std::vector<std::string>& lines) {
-  const std::string blank = blank_text(static_cast<std::int32_t>(lines.front().size()));
+  const std::string blank = blank_text(static_cast<std::int32_t>(cells_of(lines.front())));
   const auto rows = static_cast<std::uint16_t>(lines.size() + 2);
   use_color(s, kColorShadow);
   for (std::uint16_t r = 1; r <= rows; ++r) print_at(s, column + 1, kBoxTop + r, blank);
@@ -49,8 +50,10 @@ void draw_save_error(Io io, std::string_view notice, std::string_view reason) {
   constexpr std::size_t kMaxWidth = kScreenWidth - 4;  // room for the shadow and a margin
   std::string first = std::string(kLead) + display_text(reason);
   std::string second(kAsk);
-  const std::size_t width = std::min(kMaxWidth, std::max(first.size(), second.size()) + 3);
-  first.resize(width, ' ');
+  const std::size_t width = std::min(kMaxWidth, std::max(cells_of(first), second.size()) + 3);
+  // Cut or padded to the box's width in cells, between two characters.
+  first.resize(bytes_within(first, width));
+  first.append(width - cells_of(first), ' ');
   second.resize(width, ' ');
   const auto column = static_cast<std::uint16_t>((kScreenWidth - width) / 2);
 

@@ -1,8 +1,11 @@
 #include "app/setup_flow.h"
 
+#include <algorithm>
+
 #include "app/option_screens.h"
 #include "app/prompts.h"
 #include "app/screens.h"
+#include "runtime/characters.h"
 #include "runtime/console_screen.h"
 #include "runtime/display_text.h"
 #include "runtime/file_store.h"
@@ -17,21 +20,30 @@ enum class State { MainMenu, Display, Sound, Dip, QuitPrompt, SavePrompt, SaveFa
 constexpr std::size_t kNoticeWidth = 78;
 constexpr std::string_view kMore = "...";
 
-// At most kNoticeWidth characters: cut after the last word that fits with
-// "...", or mid-word when even the first one after `keep` does not.
+// At most kNoticeWidth cells: cut after the last word that fits with "...",
+// or mid-word, between two characters, when even the first one after the
+// `keep` bytes does not.
 std::string cut_after_word(std::string text, std::size_t keep) {
-  if (text.size() <= kNoticeWidth) return text;
-  std::size_t end = kNoticeWidth - kMore.size();
+  if (cells_of(text) <= kNoticeWidth) return text;
+  std::size_t end = bytes_within(text, kNoticeWidth - kMore.size());
   const std::size_t space = text.rfind(' ', end);
   if (space != std::string::npos && space > keep) end = space;
   text.resize(end);
   return text + std::string(kMore);
 }
 
-// At most `width` characters, its end kept: a folder's own name is at the end.
+// At most `width` cells, its end kept: a folder's own name is at the end.
+// The cut falls between two characters.
 std::string cut_from_left(const std::string& text, std::size_t width) {
-  if (text.size() <= width) return text;
-  return std::string(kMore) + text.substr(text.size() - (width - kMore.size()));
+  const std::size_t cells = cells_of(text);
+  if (cells <= width) return text;
+  const std::size_t kept = width - kMore.size();
+  std::size_t drop = bytes_within(text, cells - kept);
+  // A wide character across the cut goes whole.
+  if (cells_of(std::string_view(text).substr(drop)) > kept) {
+    drop += std::max<std::size_t>(1, utf8_character_at(text, drop).length);
+  }
+  return std::string(kMore) + text.substr(drop);
 }
 
 // The folder of a file's path: up to its last separator, which stays where

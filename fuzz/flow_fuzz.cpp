@@ -336,11 +336,11 @@ class CheckedConsole : public zq::ConsoleDevice {
     check(attr < 0x100, "attribute beyond the sixteen colours");
     console_.fill_attribute(attr, count, start);
   }
-  void fill_character(unsigned char ch, std::uint32_t count, zq::CellPos start) override {
+  void fill_character(char32_t ch, std::uint32_t count, zq::CellPos start) override {
     check_run(start, count);
     console_.fill_character(ch, count, start);
   }
-  void write_characters(std::string_view bytes, zq::CellPos start) override {
+  void write_characters(std::u32string_view bytes, zq::CellPos start) override {
     check_run(start, bytes.size());
     console_.write_characters(bytes, start);
   }

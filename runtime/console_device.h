@@ -1,5 +1,5 @@
 // The cell operations a console back end provides: a buffer of
-// {character byte, attribute} cells, a cursor with shape, and a title, and
+// {character, attribute} cells, a cursor with shape, and a title, and
 // present(), which shows what they did. ConsoleScreen writes all its rules
 // once over this interface; the in-memory buffer (tests, and the back ends'
 // model), the terminal and the Windows console implement it.
@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string_view>
+
+#include "runtime/characters.h"
 
 namespace zq {
 
@@ -25,8 +27,10 @@ struct CellRect {
   std::int32_t bottom = 0;
 };
 
+// A cell's character is a Unicode code point; a wide character stands in
+// its first cell, and the second holds kWideTail (runtime/characters.h).
 struct Cell {
-  unsigned char ch = ' ';
+  char32_t ch = U' ';
   std::uint16_t attr = 0;
   bool operator==(const Cell&) const = default;
 };
@@ -42,10 +46,13 @@ class ConsoleDevice {
   // Fills `count` cells from `start` on, running on into the following rows
   // and stopping at the end of the buffer.
   virtual void fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) = 0;
-  virtual void fill_character(unsigned char ch, std::uint32_t count, CellPos start) = 0;
-  // Stores the bytes as they are (no control byte acted on) into consecutive
-  // cells, running on and stopping likewise; attributes and cursor untouched.
-  virtual void write_characters(std::string_view bytes, CellPos start) = 0;
+  virtual void fill_character(char32_t ch, std::uint32_t count, CellPos start) = 0;
+  // Stores the characters as they are (no control character acted on), one
+  // per cell, into consecutive cells, running on and stopping likewise;
+  // attributes and cursor untouched. A wide character comes as two cells,
+  // itself and kWideTail; half of one, left by a write or a row's end, is
+  // stored as a blank.
+  virtual void write_characters(std::u32string_view cells, CellPos start) = 0;
   // Moves the rectangle's contents (clipped to the buffer) so its top-left
   // lands on `dest`; cells it uncovers take `fill`.
   virtual void scroll_rect(CellRect source, CellPos dest, Cell fill) = 0;

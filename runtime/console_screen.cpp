@@ -1,11 +1,13 @@
 #include "runtime/console_screen.h"
 
+#include <string>
+
 namespace zq {
 
 namespace {
 
-constexpr std::size_t kMaxPrintBytes = 250;
-constexpr std::uint16_t kBlank = 32;
+constexpr std::size_t kMaxPrintCells = 250;
+constexpr char32_t kBlank = U' ';
 
 // Scrolls every row of the whole buffer up by one; the last row becomes
 // blanks in the current attribute. The cursor is not moved.
@@ -13,8 +15,7 @@ void scroll_up(ConsoleScreen& screen) {
   const ScreenGeometry& g = screen.geometry;
   // One beyond the last column and row on purpose: the device clips it.
   const CellRect source{0, 1, g.buffer_width, g.buffer_height};
-  screen.output->scroll_rect(source, CellPos{0, 0},
-                             Cell{static_cast<unsigned char>(kBlank), screen.text_attribute});
+  screen.output->scroll_rect(source, CellPos{0, 0}, Cell{kBlank, screen.text_attribute});
 }
 
 }  // namespace
@@ -60,11 +61,15 @@ int locate(ConsoleScreen& screen, std::uint16_t column, std::uint16_t row) {
 void print_text(ConsoleScreen& screen, std::string_view text) {
   text = text.substr(0, text.find('\0'));
   if (text.empty() || screen.output == nullptr) return;
-  if (text.size() > kMaxPrintBytes) text = text.substr(0, kMaxPrintBytes);
+  std::u32string cells = text_cells(text);
+  if (cells.size() > kMaxPrintCells) {
+    // Cut to whole characters: a wide one whose second cell is past the cap goes.
+    cells.resize(cells[kMaxPrintCells] == kWideTail ? kMaxPrintCells - 1 : kMaxPrintCells);
+  }
 
   ScreenGeometry& g = screen.geometry;
   // 16-bit unsigned arithmetic throughout, as the console's own fields are.
-  const auto n = static_cast<std::uint16_t>(text.size());
+  const auto n = static_cast<std::uint16_t>(cells.size());
   const std::uint16_t right = g.window_right;
   const std::uint16_t bottom = g.window_bottom;
   const std::uint16_t x = g.cursor_column;
@@ -84,7 +89,7 @@ void print_text(ConsoleScreen& screen, std::string_view text) {
 
   const CellPos start{x, y};
   screen.output->fill_attribute(screen.text_attribute, n, start);
-  screen.output->write_characters(text, start);
+  screen.output->write_characters(cells, start);
 
   const std::uint32_t width = g.buffer_width == 0 ? 1 : g.buffer_width;
   const std::uint32_t offset = std::uint32_t{y} * width + x + n;
@@ -98,7 +103,7 @@ void clear_screen(ConsoleScreen& screen) {
   if (screen.output == nullptr) return;
   const std::uint32_t cells = std::uint32_t{g.buffer_width} * g.buffer_height;
   screen.output->fill_attribute(screen.text_attribute, cells, CellPos{0, 0});
-  screen.output->fill_character(static_cast<unsigned char>(kBlank), cells, CellPos{0, 0});
+  screen.output->fill_character(kBlank, cells, CellPos{0, 0});
   g.cursor_column = 0;
   g.cursor_row = 0;
   screen.output->set_cursor_position(CellPos{0, 0});

@@ -1,6 +1,6 @@
 // ConsoleScreen: the program's only output channel. A classic text screen
 // (open, title, colour, locate, print at the cursor, clear, cursor shape)
-// whose rules - the 250-byte cap, scrolling to make room, the cursor advance
+// whose rules - the 250-cell cap, scrolling to make room, the cursor advance
 // by buffer width, the rejections - are kept here, over any ConsoleDevice.
 // The geometry is recorded once at open and never refreshed.
 #pragma once
@@ -43,8 +43,9 @@ void set_console_title(ConsoleScreen& screen, std::string_view title);
 int set_color(ConsoleScreen& screen, std::uint32_t foreground, std::uint32_t background);
 // 0 (cursor stays) outside the maximum window size; else the device's result.
 int locate(ConsoleScreen& screen, std::uint16_t column, std::uint16_t row);
-// Writes up to 250 bytes at the cursor, scrolling the whole buffer up first
-// when the cell after the text would fall below the window.
+// Writes UTF-8 text at the cursor, a character per cell (two for a wide
+// one), up to 250 cells of whole characters, scrolling the whole buffer up
+// first when the cell after the text would fall below the window.
 void print_text(ConsoleScreen& screen, std::string_view text);
 void clear_screen(ConsoleScreen& screen);
 // 0 hides the cursor, 1..10 shows it at size*10 percent; above 10 returns 0.

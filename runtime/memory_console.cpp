@@ -55,18 +55,34 @@ void MemoryConsole::fill_attribute(std::uint16_t attr, std::uint32_t count, Cell
   ++cell_writes_;
 }
 
-void MemoryConsole::fill_character(unsigned char ch, std::uint32_t count, CellPos start) {
+void MemoryConsole::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
   const auto [first, last] = run_of(cells_.size(), width_, start, count);
   if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].ch = ch;
+  mend(first, last);
   ++cell_writes_;
 }
 
-void MemoryConsole::write_characters(std::string_view bytes, CellPos start) {
-  const auto [first, last] = run_of(cells_.size(), width_, start, bytes.size());
+void MemoryConsole::write_characters(std::u32string_view cells, CellPos start) {
+  const auto [first, last] = run_of(cells_.size(), width_, start, cells.size());
   if (first == last) return;
-  for (std::size_t i = first; i < last; ++i) cells_[i].ch = static_cast<unsigned char>(bytes[i - first]);
+  for (std::size_t i = first; i < last; ++i) cells_[i].ch = cells[i - first];
+  mend(first, last);
   ++cell_writes_;
+}
+
+void MemoryConsole::mend(std::size_t first, std::size_t last) {
+  const std::size_t end = std::min(last + 1, cells_.size());
+  for (std::size_t i = first == 0 ? 0 : first - 1; i < end; ++i) {
+    char32_t& ch = cells_[i].ch;
+    const bool row_start = i % width_ == 0;
+    const bool row_end = (i + 1) % width_ == 0 || i + 1 == cells_.size();
+    if (ch == kWideTail) {
+      if (row_start || cell_width(cells_[i - 1].ch) != 2) ch = U' ';
+    } else if (cell_width(ch) == 2 && (row_end || cells_[i + 1].ch != kWideTail)) {
+      ch = U' ';
+    }
+  }
 }
 
 void MemoryConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
@@ -94,6 +110,8 @@ void MemoryConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
       cells_[std::size_t(tr) * width_ + std::size_t(tc)] = before[std::size_t(r) * width_ + std::size_t(c)];
     }
   }
+  // A rectangle may cut wide characters in two, at its sides or where it lands.
+  mend(0, cells_.size());
   ++cell_writes_;
 }
 
@@ -118,8 +136,11 @@ Cell MemoryConsole::cell(std::uint16_t column, std::uint16_t row) const {
 std::string MemoryConsole::row_text(std::uint16_t row, std::uint16_t column, std::uint16_t count) const {
   if (row >= height_ || column >= width_) return {};
   const std::size_t n = std::min<std::size_t>(count, std::size_t{width_} - column);
-  std::string text(n, ' ');
-  for (std::size_t i = 0; i < n; ++i) text[i] = static_cast<char>(cells_[std::size_t{row} * width_ + column + i].ch);
+  std::string text;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char32_t ch = cells_[std::size_t{row} * width_ + column + i].ch;
+    if (ch != kWideTail) append_utf8(text, ch);
+  }
   return text;
 }
 

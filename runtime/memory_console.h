@@ -20,8 +20,8 @@ class MemoryConsole : public ConsoleDevice {
   void release() override;
   void set_title(std::string_view title) override;
   void fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) override;
-  void fill_character(unsigned char ch, std::uint32_t count, CellPos start) override;
-  void write_characters(std::string_view bytes, CellPos start) override;
+  void fill_character(char32_t ch, std::uint32_t count, CellPos start) override;
+  void write_characters(std::u32string_view cells, CellPos start) override;
   void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
   bool set_cursor_position(CellPos pos) override;
   bool set_cursor_info(std::uint32_t size, bool visible) override;
@@ -31,7 +31,8 @@ class MemoryConsole : public ConsoleDevice {
   std::uint16_t width() const { return width_; }
   std::uint16_t height() const { return height_; }
   Cell cell(std::uint16_t column, std::uint16_t row) const;
-  // Characters of `count` cells of a row from `column` on (clipped to the row).
+  // Characters of `count` cells of a row from `column` on (clipped to the
+  // row), as UTF-8; the second cell of a wide character adds nothing.
   std::string row_text(std::uint16_t row, std::uint16_t column = 0, std::uint16_t count = 0xFFFF) const;
   CellPos cursor() const { return cursor_; }
   bool cursor_visible() const { return cursor_visible_; }
@@ -57,6 +58,10 @@ class MemoryConsole : public ConsoleDevice {
   bool fail_create_ = false;
   std::uint64_t cell_writes_ = 0;
   std::uint64_t presented_writes_ = 0;
+
+  // Blanks each half of a wide character without its other half, from the
+  // cell before `first` to the cell after `last` - 1.
+  void mend(std::size_t first, std::size_t last);
 };
 
 }  // namespace zq

@@ -28,8 +28,8 @@ class RecordingConsole : public MemoryConsole {
     return true;
   }
   void fill_attribute(std::uint16_t a, std::uint32_t n, CellPos p) override { ++calls; MemoryConsole::fill_attribute(a, n, p); }
-  void fill_character(unsigned char c, std::uint32_t n, CellPos p) override { ++calls; MemoryConsole::fill_character(c, n, p); }
-  void write_characters(std::string_view b, CellPos p) override { ++calls; MemoryConsole::write_characters(b, p); }
+  void fill_character(char32_t c, std::uint32_t n, CellPos p) override { ++calls; MemoryConsole::fill_character(c, n, p); }
+  void write_characters(std::u32string_view b, CellPos p) override { ++calls; MemoryConsole::write_characters(b, p); }
   void scroll_rect(CellRect s, CellPos d, Cell f) override { ++calls; ++scrolls; MemoryConsole::scroll_rect(s, d, f); }
   bool set_cursor_position(CellPos p) override { ++calls; return MemoryConsole::set_cursor_position(p); }
   bool set_cursor_info(std::uint32_t s, bool v) override { ++calls; return MemoryConsole::set_cursor_info(s, v); }
@@ -52,7 +52,7 @@ std::string pattern(std::size_t n) {
 // Marks every row with its own letter (row 0 'a', row 1 'b', ...).
 void mark_rows(MemoryConsole& device) {
   for (std::uint16_t r = 0; r < device.height(); ++r) {
-    device.write_characters(std::string(device.width(), static_cast<char>('a' + r % 26)), CellPos{0, r});
+    device.write_characters(std::u32string(device.width(), static_cast<char32_t>('a' + r % 26)), CellPos{0, r});
   }
 }
 
@@ -88,14 +88,14 @@ TEST_P(PrintText, ScrollsWritesAndAdvances) {
   const std::size_t first = std::size_t{c.text_row} * 80 + c.text_column;
   for (std::size_t i = 0; i < written; ++i) {
     const Cell cell = device.cell(static_cast<std::uint16_t>((first + i) % 80), static_cast<std::uint16_t>((first + i) / 80));
-    ASSERT_EQ(cell, (Cell{static_cast<unsigned char>(text[i]), 79})) << "byte " << i;
+    ASSERT_EQ(cell, (Cell{static_cast<char32_t>(text[i]), 79})) << "byte " << i;
   }
   // The cell just after the text keeps what the rows held (shifted by the scroll).
   const std::size_t after = first + written;
   if (after < 80 * 25) {
     const auto row = static_cast<std::uint16_t>(after / 80);
     const Cell expected = row + c.scrolls >= 25 ? Cell{' ', 79}
-                                                : Cell{static_cast<unsigned char>('a' + (row + c.scrolls) % 26), 7};
+                                                : Cell{static_cast<char32_t>('a' + (row + c.scrolls) % 26), 7};
     EXPECT_EQ(device.cell(static_cast<std::uint16_t>(after % 80), row), expected);
   }
   EXPECT_EQ(screen.geometry.cursor_column, c.end_column);
@@ -163,6 +163,43 @@ TEST(PrintText, ControlBytesOccupyACellAndTextEndsAtNul) {
   EXPECT_EQ(device.row_text(5, 5, 7), std::string("a\rb\nc\x1b "));
   EXPECT_EQ(screen.geometry.cursor_column, 11);
   EXPECT_EQ(screen.geometry.cursor_row, 5);
+}
+
+// A cell holds a character of the UTF-8 text, two cells a wide one; the cap
+// of 250 cells and the row's end never split one.
+TEST(PrintText, EachCharacterTakesItsCells) {
+  const struct {
+    std::uint16_t column, row;
+    std::string text;
+    std::u32string cells;  // from (column, row) on
+    std::uint16_t end_column, end_row;
+  } cases[] = {
+      {0, 5, "Jeux vid\xC3\xA9o", U"Jeux vid\u00E9o", 10, 5},
+      {0, 5, "\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B", U"\u0418\u0433\u0440\u044B", 4, 5},
+      {0, 5, "\xE0\xB8\xA0\xE0\xB8\xB2\xE0\xB8\xA9\xE0\xB8\xB2", U"\u0E20\u0E32\u0E29\u0E32", 4, 5},
+      {0, 5, "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 \xE3\x83\x95",
+       std::u32string{U'\u30B2', kWideTail, U'\u30FC', kWideTail, U'\u30E0', kWideTail, U' ', U'\u30D5', kWideTail}, 9, 5},
+      {0, 5, "\xE9t\xE9", U"?t?", 3, 5},  // Latin-1 bytes, not UTF-8
+      // Across a row's end: the character is cut in two, and its halves blanked.
+      {79, 5, "\xE6\x97\xA5x", U"  x", 2, 6},
+      // 249 cells and a wide character: the cap leaves it out.
+      {0, 0, std::string(249, 'a') + "\xE6\x97\xA5", std::u32string(249, U'a') + U" ", 9, 3},
+  };
+  for (const auto& c : cases) {
+    RecordingConsole device(80, 25);
+    ConsoleScreen screen;
+    open_console(screen, device);
+    locate(screen, c.column, c.row);
+    print_text(screen, c.text);
+    const std::size_t first = std::size_t{c.row} * 80 + c.column;
+    for (std::size_t i = 0; i < c.cells.size(); ++i) {
+      const auto at = first + i;
+      EXPECT_EQ(device.cell(static_cast<std::uint16_t>(at % 80), static_cast<std::uint16_t>(at / 80)).ch, c.cells[i])
+          << c.text << ", cell " << i;
+    }
+    EXPECT_EQ(device.cursor().column, c.end_column) << c.text;
+    EXPECT_EQ(device.cursor().row, c.end_row) << c.text;
+  }
 }
 
 TEST(PrintText, EmptyTextMakesNoConsoleCall) {
@@ -338,7 +375,7 @@ TEST(MemoryConsole, FillsRunOnThroughRowsAndStopAtTheEnd) {
   for (const FillCase& c : cases) {
     MemoryConsole device(80, 25);
     device.fill_attribute(99, c.count, CellPos{c.column, c.row});
-    device.write_characters(std::string(c.count, 'x'), CellPos{c.column, c.row});
+    device.write_characters(std::u32string(c.count, 'x'), CellPos{c.column, c.row});
     std::size_t changed = 0;
     for (std::uint16_t r = 0; r < 25; ++r) {
       for (std::uint16_t col = 0; col < 80; ++col) changed += device.cell(col, r) == Cell{'x', 99};

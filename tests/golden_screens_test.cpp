@@ -49,7 +49,7 @@ std::string picture(const MemoryConsole& console) {
   std::string out = std::string(kLegend) + "\n";
   for (std::uint16_t row = 0; row < console.height(); ++row) {
     for (std::uint16_t column = 0; column < console.width(); ++column) {
-      const unsigned char ch = console.cell(column, row).ch;
+      const char32_t ch = console.cell(column, row).ch;
       out += ch >= 0x20 && ch < 0x7F ? static_cast<char>(ch) : '?';
     }
     out += "|\n";

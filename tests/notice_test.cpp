@@ -1,8 +1,9 @@
 // The notice: what its first line says for each finding about zorvikqm.ini,
-// how its second names the folder, and that both keep within 78 characters
+// how its second names the folder, and that both keep within 78 cells
 // whatever the system's reason and the folder's name.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 #include "app/setup_flow.h"
@@ -10,12 +11,21 @@
 namespace zq {
 namespace {
 
+std::string repeated(std::string_view text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
+}
+constexpr std::string_view kGe = "\xE3\x82\xB2";  // a Japanese letter, two cells wide
+
 std::string line_of(const std::string& notice, int line) {
   const std::size_t split = notice.find('\n');
   return line == 0 ? notice.substr(0, split) : notice.substr(split + 1);
 }
 
 TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
+  // A terminal in UTF-8; the Windows console's cells take these letters in any code page.
+  std::setlocale(LC_CTYPE, "C.UTF-8");
   const struct {
     FileState state;
     std::string reason;
@@ -36,6 +46,8 @@ TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
        "  Cannot read or save zorvikqm.ini: " + std::string(39, 'x') + "..."},
       // The system's text as the console shows it: no control byte gets through.
       {FileState::Unreadable, "bad\x1b[2Jname\n", "  Cannot read or save zorvikqm.ini: bad?[2Jname?"},
+      // Cut by cells, between two letters: 36 + 19 * 2 + 3 = 77 cells.
+      {FileState::Unreadable, repeated(kGe, 40), "  Cannot read or save zorvikqm.ini: " + repeated(kGe, 19) + "..."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(line_of(notice_for({c.state, c.reason}, "/zq/zorvikqm.ini", ""), 0), c.notice) << c.reason;
@@ -43,6 +55,8 @@ TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
 }
 
 TEST(Notice, NamesTheFolder) {
+  // A terminal in UTF-8; the Windows console's cells take these letters in any code page.
+  std::setlocale(LC_CTYPE, "C.UTF-8");
   const std::string deep = "/" + std::string(40, 'a') + "/" + std::string(40, 'b');
   const struct {
     std::string path, home, line;
@@ -59,6 +73,9 @@ TEST(Notice, NamesTheFolder) {
       {"/tmp/a\nb/zorvikqm.ini", "", "  Folder: /tmp/a?b"},
       // Too long: cut from the left, keeping the folder's own name.
       {deep + "/zorvikqm.ini", "", "  Folder: ..." + deep.substr(deep.size() - 65)},
+      // Letters beyond ASCII as they are; wide ones cut whole: 10 + 3 + 32 * 2 = 77 cells.
+      {"/home/ann/Jeux vid\xC3\xA9o/zorvikqm.ini", "/home/ann", "  Folder: ~/Jeux vid\xC3\xA9o"},
+      {"/" + repeated(kGe, 40) + "/zorvikqm.ini", "", "  Folder: ..." + repeated(kGe, 32)},
   };
   for (const auto& c : cases) {
     const std::string notice = notice_for({FileState::Absent, ""}, c.path, c.home);

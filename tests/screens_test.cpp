@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
 
 #include "app/option_screens.h"
 #include "app/prompts.h"
@@ -390,15 +391,28 @@ TEST(Prompts, SaveErrorBoxShowsTheReason) {
   EXPECT_TRUE(s.cursor_at(static_cast<std::uint16_t>(column + second.size()), 13));
 }
 
-// The reason is the system's: long, and with a control byte shown as '?'.
+// The reason is the system's: long, with a control byte shown as '?', or in
+// letters two cells wide, cut between two of them.
 TEST(Prompts, LongSaveErrorStaysOnTheScreen) {
-  Screen s;
-  draw_save_error(s.io(), "", "\x1b" + std::string(300, 'x'));
-  for (std::uint16_t row = 11; row <= 15; ++row) {
-    EXPECT_EQ(s.attr(0, row), kFrameAttr) << row;
-    EXPECT_EQ(s.attr(79, row), kFrameAttr) << row;
+  std::setlocale(LC_CTYPE, "C.UTF-8");  // a terminal in UTF-8
+  std::string wide;
+  for (int i = 0; i < 100; ++i) wide += "\xE3\x82\xB2";
+  const struct {
+    std::string reason, line;  // the box's first line, 76 cells from column 2
+  } cases[] = {
+      {"\x1b" + std::string(300, 'x'), "  Could not save zorvikqm.ini: ?" + std::string(44, 'x')},
+      {wide, "  Could not save zorvikqm.ini: " + wide.substr(0, 22 * 3) + " "},
+  };
+  for (const auto& c : cases) {
+    Screen s;
+    draw_save_error(s.io(), "", c.reason);
+    for (std::uint16_t row = 11; row <= 15; ++row) {
+      EXPECT_EQ(s.attr(0, row), kFrameAttr) << row;
+      EXPECT_EQ(s.attr(79, row), kFrameAttr) << row;
+    }
+    EXPECT_EQ(s.text(12, 2, 76), c.line);
+    EXPECT_EQ(s.attr(2, 12, 76), kSelectedAttr);
   }
-  EXPECT_EQ(s.text(12, 0, 80).find("?xxx"), 33u);
 }
 
 // A short terminal leaves out the spared rows; every screen must leave them

@@ -150,27 +150,34 @@ TEST(TrimLeadingBlanks, DropsOnlyLeadingBlanks) {
   for (const auto& c : cases) EXPECT_EQ(trim_leading_blanks(c.text), c.expected);
 }
 
-// A system text as one byte per character: with no letters beyond ASCII (as
-// on a terminal), and with a console that has two of them (è and é, as in
-// code page 850).
-TEST(OneBytePerCharacter, EachCharacterOneCell) {
-  const auto none = [](char32_t) -> unsigned char { return 0; };
-  const auto two = [](char32_t c) -> unsigned char { return c == U'\u00E8' ? 0x8A : c == U'\u00E9' ? 0x82 : 0; };
+// A system text as the console shows it: with no letters beyond ASCII (a
+// terminal under LANG=C), and with every character (a UTF-8 terminal).
+TEST(ShownCharacters, EachCharacterOrAQuestionMark) {
+  const auto none = [](char32_t) { return false; };
+  const auto all = [](char32_t) { return true; };
   const struct {
-    std::string utf8, ascii, with_two;
+    std::string utf8, ascii, every;
   } cases[] = {
       {"Permission denied", "Permission denied", "Permission denied"},
-      {"Acc\xC3\xA8s refus\xC3\xA9", "Acc?s refus?", "Acc\x8As refus\x82"},
-      {"\xC3\xA0 \xE6\x97\xA5 \xF0\x9F\x98\x80", "? ? ?", "? ? ?"},  // à, 日, an emoji: one each
+      {"Acc\xC3\xA8s refus\xC3\xA9", "Acc?s refus?", "Acc\xC3\xA8s refus\xC3\xA9"},
+      // Folder names in other letters: two bytes a letter, three (led by 0xE0
+      // and by others), and Japanese, two cells a letter.
+      {"Jeux vid\xC3\xA9o", "Jeux vid?o", "Jeux vid\xC3\xA9o"},
+      {"\xC3\x9C" "bersicht", "?bersicht", "\xC3\x9C" "bersicht"},
+      {"\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B", "????", "\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B"},
+      {"\xE0\xB8\xA0\xE0\xB8\xB2\xE0\xB8\xA9\xE0\xB8\xB2", "????", "\xE0\xB8\xA0\xE0\xB8\xB2\xE0\xB8\xA9\xE0\xB8\xB2"},
+      {"\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 \xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80", "??? ????",
+       "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 \xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80"},
+      {"\xC3\xA0 \xE6\x97\xA5 \xF0\x9F\x98\x80", "? ? ?", "\xC3\xA0 \xE6\x97\xA5 \xF0\x9F\x98\x80"},  // à, 日, an emoji
       {"a\tb\x1b[m\x7F\xC2\x85\0c"s, "a?b?[m???c", "a?b?[m???c"},        // control characters
       {"\xE8", "?", "?"},                                                  // Latin-1, not UTF-8
       {"\xC3", "?", "?"},                                                  // cut short
-      {"\xC3\xA8\xA8", "??", "\x8A?"},                                   // a stray continuation
+      {"\xC3\xA8\xA8", "??", "\xC3\xA8?"},                               // a stray continuation
       {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "?? ??? ????", "?? ??? ????"},  // overlong, surrogate, too high
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(one_byte_per_character(c.utf8, none), c.ascii) << c.utf8;
-    EXPECT_EQ(one_byte_per_character(c.utf8, two), c.with_two) << c.utf8;
+    EXPECT_EQ(shown_characters(c.utf8, none), c.ascii) << c.utf8;
+    EXPECT_EQ(shown_characters(c.utf8, all), c.every) << c.utf8;
   }
 }
 

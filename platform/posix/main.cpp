@@ -1,6 +1,7 @@
 // zorvikqm-setup: edits the game's options in zorvikqm.ini in the current
 // directory. Command-line arguments are ignored, but for a lone --help or
 // --version.
+#include <clocale>
 #include <csignal>
 #include <exception>
 #include <string>
@@ -29,6 +30,10 @@ int run_on_terminal() {
 int main(int argc, char** argv) {
   // Before anything else: no screen, no file for these.
   if (const auto text = zq::command_line_text(argc, argv)) return zq::print_command_line_text(*text);
+  // The terminal's character set, and the system's reasons in the user's
+  // language, are the locale's (LANG, LC_ALL).
+  std::setlocale(LC_CTYPE, "");
+  std::setlocale(LC_MESSAGES, "");
   // A save past the file-size limit (ulimit -f) must fail with "File too
   // large" and leave the old file, not kill the program halfway through.
   std::signal(SIGXFSZ, SIG_IGN);

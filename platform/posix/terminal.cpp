@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "platform/posix/tty_session.h"
+#include "runtime/characters.h"
 #include "runtime/console_palette.h"
 #include "runtime/console_screen.h"
+#include "runtime/display_text.h"
 // Last: it brings in term.h, whose capability macros clash with our names.
 #include "platform/posix/terminal_impl.h"
 
@@ -326,16 +328,31 @@ void Terminal::Impl::draw_view() {
     wbkgdset(stdscr, ' ' | attribute(layout.surround_attribute));
     werase(stdscr);
   }
-  std::vector<chtype> line(static_cast<std::size_t>(layout.width));
+  std::vector<cchar_t> line;
+  line.reserve(static_cast<std::size_t>(layout.width));
   for (int v = 0; v < view.rows_shown; ++v) {
     const auto row = static_cast<std::uint16_t>(layout_row_at(view, v));
+    line.clear();
+    bool wide_shown = false;  // the cell before holds a wide character, sent as such
     for (int c = 0; c < layout.width; ++c) {
       const Cell cell = model.cell(static_cast<std::uint16_t>(c), row);
-      // A byte that is not printable ASCII could act as a control sequence.
-      const chtype ch = cell.ch >= 0x20 && cell.ch < 0x7F ? cell.ch : '?';
-      line[static_cast<std::size_t>(c)] = ch | attribute(cell.attr);
+      // A wide character covers its second cell on the terminal too.
+      if (cell.ch == kWideTail && wide_shown) continue;
+      // What the terminal cannot show is sent as '?' (a control character
+      // could act as a sequence); the second cell of such a wide one as a blank.
+      wchar_t shown[2] = {L'?', L'\0'};
+      if (cell.ch == kWideTail) {
+        shown[0] = L' ';
+      } else if (console_shows(cell.ch)) {
+        shown[0] = static_cast<wchar_t>(cell.ch);
+      }
+      wide_shown = shown[0] != L'?' && cell_width(cell.ch) == 2;
+      const chtype look = attribute(cell.attr);
+      cchar_t drawn{};
+      setcchar(&drawn, shown, look & A_ATTRIBUTES & ~A_COLOR, static_cast<short>(PAIR_NUMBER(look)), nullptr);
+      line.push_back(drawn);
     }
-    mvwaddchnstr(stdscr, view.top + v, view.left, line.data(), layout.width);
+    mvwadd_wchnstr(stdscr, view.top + v, view.left, line.data(), static_cast<int>(line.size()));
   }
 }
 
@@ -392,13 +409,13 @@ void Terminal::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos s
   impl_->dirty = true;
 }
 
-void Terminal::fill_character(unsigned char ch, std::uint32_t count, CellPos start) {
+void Terminal::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
   impl_->model.fill_character(ch, count, start);
   impl_->dirty = true;
 }
 
-void Terminal::write_characters(std::string_view bytes, CellPos start) {
-  impl_->model.write_characters(bytes, start);
+void Terminal::write_characters(std::u32string_view cells, CellPos start) {
+  impl_->model.write_characters(cells, start);
   impl_->dirty = true;
 }
 

@@ -13,7 +13,11 @@
 #include "runtime/input_queue.h"
 #include "runtime/memory_console.h"
 
-// Last: term.h defines every capability name as a macro.
+// Last: term.h defines every capability name as a macro. The wide
+// character calls draw the cells' characters.
+#ifndef NCURSES_WIDECHAR
+#define NCURSES_WIDECHAR 1
+#endif
 #include <curses.h>
 #include <term.h>
 #undef cursor_visible

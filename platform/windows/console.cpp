@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/windows/console_impl.h"
+#include "platform/windows/display_text.h"
 #include "platform/windows/system_message.h"
 #include "runtime/console_screen.h"
 #include "runtime/file_store.h"
@@ -190,7 +191,7 @@ void WindowsConsole::Impl::write_rows(int first, int last) {
     if (row < 0) continue;
     for (int c = 0; c < layout.width; ++c) {
       const Cell cell = model.cell(static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(r));
-      line[static_cast<std::size_t>(c)].Char.AsciiChar = static_cast<CHAR>(cell.ch);
+      line[static_cast<std::size_t>(c)].Char.AsciiChar = console_byte(cell.ch);
       line[static_cast<std::size_t>(c)].Attributes = cell.attr;
     }
     // A row per call: large single writes are refused by some consoles.
@@ -243,21 +244,23 @@ void WindowsConsole::fill_attribute(std::uint16_t attr, std::uint32_t count, Cel
   }
 }
 
-void WindowsConsole::fill_character(unsigned char ch, std::uint32_t count, CellPos start) {
+void WindowsConsole::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
   Impl& c = *impl_;
   c.model.fill_character(ch, count, start);
   if (!c.shows()) return;
   DWORD done = 0;
   for (const ViewRun& run : view_runs(c.view, start, count)) {
-    FillConsoleOutputCharacterA(c.buffer, static_cast<CHAR>(ch), static_cast<DWORD>(run.count),
+    FillConsoleOutputCharacterA(c.buffer, console_byte(ch), static_cast<DWORD>(run.count),
                                 c.cell_at(run.column, run.row), &done);
   }
 }
 
-void WindowsConsole::write_characters(std::string_view bytes, CellPos start) {
+void WindowsConsole::write_characters(std::u32string_view cells, CellPos start) {
   Impl& c = *impl_;
-  c.model.write_characters(bytes, start);
+  c.model.write_characters(cells, start);
   if (!c.shows()) return;
+  std::string bytes;
+  for (const char32_t ch : cells) bytes += console_byte(ch);
   DWORD done = 0;
   for (const ViewRun& run : view_runs(c.view, start, bytes.size())) {
     WriteConsoleOutputCharacterA(c.buffer, bytes.data() + run.offset, static_cast<DWORD>(run.count),
@@ -290,7 +293,7 @@ void WindowsConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
   const COORD to{clamp_short(corner.X + dest.column + clipped.left - source.left),
                  clamp_short(corner.Y + dest.row + clipped.top - source.top)};
   CHAR_INFO blank{};
-  blank.Char.AsciiChar = static_cast<CHAR>(fill.ch);
+  blank.Char.AsciiChar = console_byte(fill.ch);
   blank.Attributes = fill.attr;
   ScrollConsoleScreenBufferA(c.buffer, &rect, &layout_area, to, &blank);
 }

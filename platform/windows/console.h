@@ -43,8 +43,8 @@ class WindowsConsole : public ConsoleDevice, public KeySource {
   void release() override;
   void set_title(std::string_view title) override;
   void fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) override;
-  void fill_character(unsigned char ch, std::uint32_t count, CellPos start) override;
-  void write_characters(std::string_view bytes, CellPos start) override;
+  void fill_character(char32_t ch, std::uint32_t count, CellPos start) override;
+  void write_characters(std::u32string_view cells, CellPos start) override;
   void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
   bool set_cursor_position(CellPos pos) override;
   bool set_cursor_info(std::uint32_t size, bool visible) override;

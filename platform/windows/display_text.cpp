@@ -18,10 +18,14 @@ unsigned char console_letter(char32_t c, unsigned code_page) {
   return shown < 0x20 || shown == 0x7F ? 0 : shown;
 }
 
-// The console writes our bytes through its A calls, in its output code page.
-std::string display_text(std::string_view utf8) {
-  const UINT code_page = GetConsoleOutputCP();
-  return one_byte_per_character(utf8, [code_page](char32_t c) { return console_letter(c, code_page); });
+char console_byte(char32_t c) {
+  if (c < 0x80) return static_cast<char>(c);  // stored as it is, control characters too
+  const unsigned char letter = console_letter(c, GetConsoleOutputCP());
+  return letter != 0 ? static_cast<char>(letter) : '?';
 }
+
+// A console cell holds one UTF-16 unit: every character of the Basic
+// Multilingual Plane, whatever the console's code page.
+bool console_shows(char32_t c) { return c < 0x10000; }
 
 }  // namespace zq

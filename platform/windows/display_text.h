@@ -11,4 +11,8 @@ namespace zq {
 // letters do not fit one cell each.
 unsigned char console_letter(char32_t c, unsigned code_page);
 
+// The byte that the console's A calls take for a cell's character, in its
+// output code page: its letter, or '?' where it has none.
+char console_byte(char32_t c);
+
 }  // namespace zq

@@ -4,6 +4,9 @@
 # exit code checked.
 # Usage: e2e_tmux_test.sh PATH/TO/zorvikqm-setup
 set -u
+# The system's reasons in English and a UTF-8 terminal, whatever the user's
+# locale; a run says where it wants another.
+export LC_ALL=C.UTF-8
 
 work=$(mktemp -d /tmp/zq-e2e-XXXXXX)
 chmod 755 "$work"
@@ -149,7 +152,25 @@ count() { grep -aoF -- "$2" "$1" | wc -l; }
 check "start-up enters the alternate screen once" test "$(count "$dir.typescript" $'\e[?1049h')" = 1
 check "the end leaves it once" test "$(count "$dir.typescript" $'\e[?1049l')" = 1
 
-# 7. Without a terminal: one line on stderr and exit code 1.
+# 7. A folder named in other letters: as it is in a UTF-8 terminal, each
+# Japanese letter two cells wide; a '?' for each letter beyond ASCII under
+# LANG=C, as ever.
+dir="$work/Jeux vid\xc3\xa9o/\xe3\x82\xb2\xe3\x83\xbc\xe3\x83\xa0 \xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80"
+dir=$(printf '%b' "$dir"); mkdir -p "$dir"
+start "$dir" 80 25 ""
+check "UTF-8: screen shown" wait_for "ESC=Quit"
+check "UTF-8: the folder in its own letters" contains "$(line 7)" "${dir#"$work"}"
+row=$(tmux_ capture-pane -t e2e -p -N -S 7 -E 7)
+check "UTF-8: each Japanese letter two cells wide" test "${#row}" = 73
+keys Escape y
+check "UTF-8: ended" wait_exit "$dir"
+start "$dir" 80 25 "env LC_ALL=C"
+check "LANG=C: screen shown" wait_for "ESC=Quit"
+check "LANG=C: a ? for each letter beyond ASCII" contains "$(line 7)" "/Jeux vid?o/??? ????"
+keys Escape y
+check "LANG=C: ended" wait_exit "$dir"
+
+# 8. Without a terminal: one line on stderr and exit code 1.
 err=$("$program" </dev/null 2>&1 >/dev/null)
 code=$?
 check "no terminal: exit code 1" test "$code" = 1
@@ -159,7 +180,7 @@ check "no terminal: says why" contains "$err" "zorvikqm-setup: "
 err=$("$program" foo </dev/null 2>&1 >/dev/null)
 check "an argument other than --help or --version starts the program" contains "$err" "is not a terminal"
 
-# 8. --help and --version alone print and end with 0, terminal or not, with
+# 9. --help and --version alone print and end with 0, terminal or not, with
 # no screen and the file untouched.
 dir="$work/options"; mkdir -p "$dir"
 cp "$work/before" "$dir/zorvikqm.ini"

@@ -164,7 +164,7 @@ void draw_on_both(const ViewLayout& layout, SHORT rows) {
   const ViewPlacement view = placement_of(real.screen_buffer(), layout);
   const std::vector<Cell> shown = read_back(real.screen_buffer(), layout);
   EXPECT_TRUE(shown == cells_of(memory, view)) << first_difference(shown, cells_of(memory, view), memory.width());
-  EXPECT_EQ(memory.row_text(9).substr(30, 9), "Display\x01\xe9");
+  EXPECT_EQ(memory.row_text(9).substr(30, 9), "Display\x01?");  // 0xE9 alone is no UTF-8
 
   CONSOLE_SCREEN_BUFFER_INFO info{};
   ASSERT_TRUE(GetConsoleScreenBufferInfo(real.screen_buffer(), &info));
