@@ -13,7 +13,8 @@
 // as a console's key records and a terminal's bytes do.
 //
 // Checks the program's promises: the directory is untouched until a
-// confirmed save; a save reads back as the options shown; every cell the
+// confirmed save; pasted text (two or more text keys at once) answers no
+// question; a save reads back as the options shown; every cell the
 // program writes and every cursor it places lie inside the console's buffer;
 // the screen is presented before every wait and pause; the run ends only by
 // a quit or save the player confirmed, or when the script ends; and it takes
@@ -203,6 +204,11 @@ bool shows(const zq::MemoryConsole& console, std::string_view message) {
 }
 
 bool is_yes(std::string_view key) { return !key.empty() && (key[0] == 'y' || key[0] == 'Y'); }
+// A key press of text: a letter, digit or other printable character.
+bool is_text(std::string_view key) {
+  const auto ch = static_cast<unsigned char>(key.empty() ? 0 : key[0]);
+  return ch >= 0x20 && ch != 0x7F && ch != 255;
+}
 
 // What the run has done so far, as both doubles see it.
 struct Run {
@@ -219,6 +225,7 @@ struct Run {
   std::string last_key;
   bool last_key_answered_save = false;
   bool last_key_answered_quit = false;
+  int group_text = 0;  // text keys among the latest keys pressed at once
 
   void step() {
     check(++steps <= kMaxStepsPerEvent, "too many steps for one key");
@@ -268,6 +275,8 @@ class ScriptKeys : public zq::KeySource {
         // They arrive while earlier bytes wait: within the Esc delay.
         run_.input.add_bytes(event->text, run_.now);
       } else if (event->at_once || run_.paused) {
+        if (!event->at_once) run_.group_text = 0;
+        if (is_text(event->text)) ++run_.group_text;
         run_.input.add_key(event->text, run_.now);
         run_.paused = false;
       } else {
@@ -307,6 +316,10 @@ class ScriptKeys : public zq::KeySource {
     run_.last_key = key;
     run_.last_key_answered_save = is_yes(key) && shows(run_.console, zq::kSavePrompt.message);
     run_.last_key_answered_quit = is_yes(key) && shows(run_.console, zq::kQuitPrompt.message);
+    // The keys pressed at once are still the latest while theirs are given
+    // out: the queue holds them until it has decided what they are.
+    check(!(run_.group_text > 1 && (run_.last_key_answered_save || run_.last_key_answered_quit)),
+          "pasted text answered a question");
     run_.steps = 0;
     return key;
   }

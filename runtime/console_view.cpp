@@ -10,14 +10,6 @@ std::size_t rows_left_out(const ViewPlacement& placement) {
   return static_cast<std::size_t>(placement.layout.height - placement.rows_shown);
 }
 
-// Whether `next` goes on where `run` ends, on the terminal and among the
-// operation's cells: then one call can write both.
-bool follows(const ViewPlacement& placement, const ViewRun& run, const ViewRun& next) {
-  const auto cell = [&placement](int row, int column) { return row * placement.columns + column; };
-  return cell(run.row, run.column) + run.count == cell(next.row, next.column) &&
-         run.offset + static_cast<std::size_t>(run.count) == next.offset;
-}
-
 }  // namespace
 
 ViewPlacement place_view(const ViewLayout& layout, int columns, int rows) {
@@ -47,28 +39,6 @@ int layout_row_at(const ViewPlacement& placement, int view_row) {
     if (view_row_of(placement, row) == view_row) return row;
   }
   return -1;
-}
-
-std::vector<ViewRun> view_runs(const ViewPlacement& placement, CellPos start, std::size_t count) {
-  std::vector<ViewRun> runs;
-  const ViewLayout& layout = placement.layout;
-  if (!placement.fits || start.column >= layout.width) return runs;
-  std::size_t offset = 0;
-  int column = start.column;
-  for (int row = start.row; row < layout.height && offset < count; ++row) {
-    const auto cells = static_cast<int>(std::min<std::size_t>(count - offset, std::size_t(layout.width - column)));
-    if (const int shown = view_row_of(placement, row); shown >= 0) {
-      const ViewRun run{placement.left + column, placement.top + shown, cells, offset};
-      if (!runs.empty() && follows(placement, runs.back(), run)) {
-        runs.back().count += cells;
-      } else {
-        runs.push_back(run);
-      }
-    }
-    offset += static_cast<std::size_t>(cells);
-    column = 0;
-  }
-  return runs;
 }
 
 std::vector<std::string> wrap_words(std::string_view text, int columns, int rows) {

@@ -45,21 +45,6 @@ int view_row_of(const ViewPlacement& placement, int layout_row);
 // The layout row shown `view_row` rows below placement.top; -1 past the layout.
 int layout_row_at(const ViewPlacement& placement, int view_row);
 
-// A stretch of cells of one terminal row.
-struct ViewRun {
-  int column = 0;
-  int row = 0;
-  int count = 0;
-  std::size_t offset = 0;  // of its first cell among the cells of the operation
-  bool operator==(const ViewRun&) const = default;
-};
-
-// Where `count` layout cells from `start` on (running on into the following
-// rows, stopping at the layout's end) land on the terminal: a run per row,
-// none for rows left out, and one for rows that follow each other across
-// the terminal's whole width.
-std::vector<ViewRun> view_runs(const ViewPlacement& placement, CellPos start, std::size_t count);
-
 // The request shown on a terminal too small for the layout, wrapped at word
 // boundaries to `columns` and cut to `rows` lines. `what` names the thing to
 // enlarge: the terminal, the window.

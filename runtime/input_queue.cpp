@@ -1,9 +1,9 @@
 #include "runtime/input_queue.h"
 
 #include <algorithm>
-#include <cstdint>
 
 #include "runtime/key_decoder.h"
+#include "runtime/keyboard.h"
 
 namespace zq {
 namespace {
@@ -15,14 +15,18 @@ constexpr std::size_t kMaxPendingBytes = 1024;
 constexpr std::size_t kMaxPresses = 256;
 constexpr char kCtrlL = 0x0C;
 
-// Shift, Ctrl, Alt, Caps Lock and the Windows keys, pressed alone. A console
-// repeats them while they are held, and pastes shifted letters with them,
-// so they neither make nor break a burst.
-bool is_modifier(std::string_view key) {
-  constexpr std::uint8_t kModifierScans[] = {29, 42, 54, 56, 58, 91, 92};
-  if (key.size() != 2 || static_cast<unsigned char>(key[0]) != 255) return false;
-  const auto scan = static_cast<std::uint8_t>(key[1]);
-  return std::find(std::begin(kModifierScans), std::end(kModifierScans), scan) != std::end(kModifierScans);
+// Whether a key press carries a character, which a paste can type: a
+// letter, a digit, Enter, Tab, a control character, Esc (which some
+// consoles report with no character). Arrows, Shift and the other keys
+// without one are never pasted.
+bool carries_character(std::string_view key) {
+  return static_cast<unsigned char>(key[0]) != 255 || (key.size() == 2 && key[1] == kScanEsc);
+}
+
+// A character that text is made of, not a control character.
+bool is_printable(std::string_view key) {
+  const auto ch = static_cast<unsigned char>(key[0]);
+  return ch >= 0x20 && ch != 0x7F && ch != 255;
 }
 
 TakenInput taken(std::string key_text) {
@@ -54,25 +58,24 @@ void InputQueue::add_bytes(std::string_view bytes, Clock::time_point now) {
 
 void InputQueue::add_key(std::string_view key_text, Clock::time_point now) {
   if (key_text.empty()) return;
-  const bool close_behind = since(last_press_, now) < kBurstGap;
-  if (in_burst_ && close_behind) {
-    last_press_ = now;  // the paste goes on
-    return;
+  if (since(last_press_, now) >= kBurstGap) {
+    // A new group: everything before it can be given out.
+    for (Press& press : presses_) press.settled = true;
+    group_characters_ = group_printables_ = 0;
+    group_pasted_ = false;
   }
-  in_burst_ = false;
-  if (!is_modifier(key_text)) {
-    if (!close_behind) {
-      for (Press& press : presses_) press.settled = true;
-    } else if (key_text != last_key_) {
-      // Another key close behind: pasted text. What came with it goes too.
-      while (!presses_.empty() && !presses_.back().settled) presses_.pop_back();
-      in_burst_ = true;
-      last_press_ = now;
-      return;
-    }
-    last_key_ = key_text;
-    last_press_ = now;
+  last_press_ = now;
+  const bool character = carries_character(key_text);
+  if (character) {
+    ++group_characters_;
+    if (is_printable(key_text)) ++group_printables_;
   }
+  if (!group_pasted_ && group_printables_ > 0 && group_characters_ > 1) {
+    // Text with more to it: pasted. Its characters that came first go too.
+    group_pasted_ = true;
+    std::erase_if(presses_, [](const Press& press) { return !press.settled && carries_character(press.key_text); });
+  }
+  if (group_pasted_ && character) return;
   if (presses_.size() < kMaxPresses) presses_.push_back({std::string(key_text), false});
 }
 

@@ -4,10 +4,16 @@
 //  - Terminal bytes become keys as the key decoder completes them; a
 //    bracketed paste is dropped whole, and a paste silent for kPasteTimeout
 //    when new bytes come has lost its end marker.
-//  - Key presses a console reports whole wait kBurstGap: presses of
-//    different keys closer together than that are pasted text, which a
-//    console types as a burst of key presses faster than anyone types, and
-//    are dropped; the same key again and again is a key held down.
+//  - Key presses a console reports whole come in groups: those read at once
+//    or less than kBurstGap behind the one before. A group is pasted text
+//    when it holds a printable character and another key that carries a
+//    character (a second letter, Enter, Tab, Esc): a console types a paste
+//    as key presses all at once. Its keys that carry a character are
+//    dropped; the others (arrows, Shift) cannot be pasted and stay. So keys
+//    that merely arrive together (typed ahead, a console that hands them
+//    over late, a remote link in chunks) are kept in order, and so are a
+//    held key's repeats. A group is given out once kBurstGap has passed
+//    without another press.
 //  - Whatever arrives while the screen is hidden (too small) is dropped.
 //  - Ctrl+L asks for a repaint; it is not a key of the program.
 // The reader passes the time of every arrival and every look, so the rules
@@ -23,8 +29,9 @@
 
 namespace zq {
 
-// How close behind each other key presses come in a paste. Typing, even
-// two keys struck at once, leaves more time between them.
+// How close behind each other the key presses of one group come. A paste
+// read in pieces arrives closer together; typing leaves more time between
+// keys than this, even two struck at once.
 inline constexpr std::chrono::milliseconds kBurstGap{10};
 
 struct TakenInput {
@@ -56,7 +63,7 @@ class InputQueue {
  private:
   struct Press {
     std::string key_text;
-    bool settled = false;  // a later key came long enough after it
+    bool settled = false;  // its group has ended: a later key came long after it
   };
   std::chrono::milliseconds since(std::optional<Clock::time_point> then, Clock::time_point now) const;
 
@@ -66,8 +73,11 @@ class InputQueue {
 
   std::deque<Press> presses_;  // console key presses not yet given out
   std::optional<Clock::time_point> last_press_;
-  std::string last_key_;       // of the latest press that counts
-  bool in_burst_ = false;      // the latest presses were a paste
+  // The latest group: its presses that carry a character, how many of them
+  // are printable, and whether it has shown itself a paste.
+  int group_characters_ = 0;
+  int group_printables_ = 0;
+  bool group_pasted_ = false;
 };
 
 }  // namespace zq

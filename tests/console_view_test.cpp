@@ -1,6 +1,5 @@
 // Where the 80x25 layout lands on terminals of many sizes, which rows a short
-// terminal leaves out, where a run of cells lands, and the enlarge request
-// on narrow ones.
+// terminal leaves out, and the enlarge request on narrow ones.
 #include "runtime/console_view.h"
 
 #include <gtest/gtest.h>
@@ -43,30 +42,6 @@ TEST(PlaceView, TheLayoutIsTheCallers) {
   const ViewPlacement p = place_view({40, 10, kLastRow, 7}, 41, 9);
   EXPECT_TRUE(p.fits && p.left == 0 && p.rows_shown == 9 && layout_row_at(p, 8) == 8 && view_row_of(p, 9) < 0);
   EXPECT_FALSE(place_view({40, 10, kLastRow, 7}, 41, 8).fits);
-}
-
-// Where a run of layout cells lands: a run per row shown, from the layout's
-// corner in the terminal, stopping at the layout's end.
-TEST(ViewRuns, Table) {
-  struct Case {
-    int columns, rows;
-    CellPos start;
-    std::size_t count;
-    std::vector<ViewRun> runs;
-  };
-  const Case cases[] = {
-      {120, 40, {30, 10}, 16, {{50, 17, 16, 0}}},
-      {80, 25, {70, 4}, 20, {{70, 4, 20, 0}}},  // on into the next row
-      {80, 23, {70, 4}, 20, {{70, 3, 10, 0}}},  // row 5 left out
-      {80, 23, {0, 0}, 2000, {{0, 0, 320, 80}, {0, 4, 1520, 480}}},
-      {82, 24, {0, 23}, 200, {{1, 22, 80, 0}, {1, 23, 80, 80}}},
-      {79, 25, {0, 0}, 10, {}},
-      {80, 25, {80, 3}, 10, {}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(view_runs(place_view(kLayout, c.columns, c.rows), c.start, c.count), c.runs)
-        << c.columns << "x" << c.rows << " from " << c.start.column << "," << c.start.row;
-  }
 }
 
 // The layout rows a terminal of that height shows, top to bottom.

@@ -50,10 +50,53 @@ void close_handle(HANDLE& handle) {
   handle = INVALID_HANDLE_VALUE;
 }
 
-SHORT clamp_short(std::int32_t value) { return static_cast<SHORT>(std::clamp<std::int32_t>(value, -32768, 32767)); }
-
 int window_width(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Right - info.srWindow.Left + 1; }
 int window_height(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Bottom - info.srWindow.Top + 1; }
+
+CHAR_INFO char_info(char32_t ch, WORD attr) {
+  CHAR_INFO cell{};
+  cell.Char.AsciiChar = console_byte(ch);
+  cell.Attributes = attr;
+  return cell;
+}
+
+// Cells per WriteConsoleOutput call at most: 64 KB of CHAR_INFO, the most
+// older consoles take in one call. A window up to about 200x80 is one call.
+constexpr std::size_t kMaxCellsPerWrite = 16000;
+
+// Writes `cells` (`width` a row) with its top-left at `at`: one call, or one
+// per band of rows that keeps under kMaxCellsPerWrite.
+void write_block(HANDLE buffer, const std::vector<CHAR_INFO>& cells, int width, COORD at) {
+  if (width <= 0 || cells.empty()) return;
+  const int height = static_cast<int>(cells.size()) / width;
+  const int band = std::max(1, static_cast<int>(kMaxCellsPerWrite) / width);
+  for (int top = 0; top < height; top += band) {
+    const int rows = std::min(band, height - top);
+    SMALL_RECT region{at.X, static_cast<SHORT>(at.Y + top), static_cast<SHORT>(at.X + width - 1),
+                      static_cast<SHORT>(at.Y + top + rows - 1)};
+    WriteConsoleOutputA(buffer, cells.data() + static_cast<std::size_t>(top) * static_cast<std::size_t>(width),
+                        COORD{static_cast<SHORT>(width), static_cast<SHORT>(rows)}, COORD{0, 0}, &region);
+  }
+}
+
+// A crash that nothing else handles: the user's console comes back before
+// Windows reports it.
+LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
+  if (WindowsConsole::Impl* console = g_open_console.load()) console->restore();
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The input mode the program runs in, from the user's: key records as the
+// keyboard makes them (not VT sequences), size changes reported, Ctrl+C
+// kept as a signal. Quick Edit goes: with it, a click into the window
+// starts a selection that takes the keys typed next (and, in the classic
+// console, stops the program's output) until it ends. Clearing it takes
+// the extended flags.
+DWORD program_input_mode(DWORD user_mode) {
+  constexpr DWORD kOff = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_MOUSE_INPUT | ENABLE_VIRTUAL_TERMINAL_INPUT |
+                         ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
+  return (user_mode & ~kOff) | ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS;
+}
 
 }  // namespace
 
@@ -99,7 +142,8 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   model = MemoryConsole(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   model.create(geometry);
   keys = InputQueue();
-  cursor_left_out = false;
+  shown.clear();
+  cursor_known = false;
 
   // Kept wide: the user's title may hold characters outside the code page.
   wchar_t title[1024] = {};
@@ -112,15 +156,9 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   active = true;
   static const bool handler_set = SetConsoleCtrlHandler(on_console_control, TRUE) != 0;
   (void)handler_set;
-  if (input_mode_saved) {
-    // Key records as the keyboard makes them (not VT sequences: pastes are
-    // told by their speed, in every console), size changes reported, and
-    // Ctrl+C kept as a signal.
-    const DWORD mode = (user_input_mode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
-                                                              ENABLE_MOUSE_INPUT | ENABLE_VIRTUAL_TERMINAL_INPUT)) |
-                       ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT;
-    SetConsoleMode(input, mode);
-  }
+  static const LPTOP_LEVEL_EXCEPTION_FILTER crash_filter_set = SetUnhandledExceptionFilter(on_crash);
+  (void)crash_filter_set;
+  if (input_mode_saved) SetConsoleMode(input, program_input_mode(user_input_mode));
   if (!SetConsoleActiveScreenBuffer(buffer)) {
     error = "cannot show the program's console screen buffer (" + system_message(GetLastError()) + ")";
     restore();
@@ -160,50 +198,86 @@ void WindowsConsole::Impl::refit() {
   }
   origin = COORD{info.srWindow.Left, info.srWindow.Top};
   view = place_view(layout, width, height);
-  DWORD done = 0;
-  const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
-  // Around the layout, the surround; around the request, the console's own
-  // grey: it is a request, not the program.
-  const WORD around = view.fits ? layout.surround_attribute : kPlainAttribute;
-  FillConsoleOutputAttribute(buffer, around, cells, COORD{0, 0}, &done);
-  FillConsoleOutputCharacterA(buffer, ' ', cells, COORD{0, 0}, &done);
+  // The whole window in one write. Around the layout, the surround; around
+  // the request, the console's own grey: it is a request, not the program.
+  std::vector<CHAR_INFO> window(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                                char_info(' ', view.fits ? layout.surround_attribute : kPlainAttribute));
+  const auto at = [&](int column, int row) -> CHAR_INFO& {
+    return window[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column)];
+  };
   if (view.fits) {
-    write_rows(0, layout.height - 1);
-    const CellPos cursor = model.cursor();
-    const int row = view_row_of(view, cursor.row);
-    cursor_left_out = row < 0;
-    if (!cursor_left_out) SetConsoleCursorPosition(buffer, cell_at(view.left + cursor.column, view.top + row));
-    apply_cursor_info();
-    return;
-  }
-  SHORT row = 0;
-  for (const std::string& line : enlarge_request(layout, "window", width, height)) {
-    WriteConsoleOutputCharacterA(buffer, line.data(), static_cast<DWORD>(line.size()), cell_at(0, row++), &done);
-  }
-  const CONSOLE_CURSOR_INFO hidden{25, FALSE};
-  SetConsoleCursorInfo(buffer, &hidden);
-}
-
-void WindowsConsole::Impl::write_rows(int first, int last) {
-  std::vector<CHAR_INFO> line(static_cast<std::size_t>(layout.width));
-  for (int r = first; r <= last; ++r) {
-    const int row = view_row_of(view, r);
-    if (row < 0) continue;
-    for (int c = 0; c < layout.width; ++c) {
-      const Cell cell = model.cell(static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(r));
-      line[static_cast<std::size_t>(c)].Char.AsciiChar = console_byte(cell.ch);
-      line[static_cast<std::size_t>(c)].Attributes = cell.attr;
+    shown.assign(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height), Cell{});
+    for (int r = 0; r < layout.height; ++r) {
+      for (int c = 0; c < layout.width; ++c) {
+        const Cell cell = model.cell(static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(r));
+        shown[static_cast<std::size_t>(r) * static_cast<std::size_t>(layout.width) + static_cast<std::size_t>(c)] =
+            cell;
+        if (const int row = view_row_of(view, r); row >= 0) at(view.left + c, view.top + row) = char_info(cell.ch, cell.attr);
+      }
     }
-    // A row per call: large single writes are refused by some consoles.
-    const COORD at = cell_at(view.left, view.top + row);
-    SMALL_RECT region{at.X, at.Y, static_cast<SHORT>(at.X + layout.width - 1), at.Y};
-    WriteConsoleOutputA(buffer, line.data(), COORD{static_cast<SHORT>(layout.width), 1}, COORD{0, 0}, &region);
+  } else {
+    int row = 0;
+    for (const std::string& line : enlarge_request(layout, "window", width, height)) {
+      for (std::size_t c = 0; c < line.size() && c < static_cast<std::size_t>(width); ++c) {
+        at(static_cast<int>(c), row).Char.AsciiChar = line[c];
+      }
+      ++row;
+    }
   }
+  write_block(buffer, window, width, origin);
+  cursor_known = false;
+  apply_cursor();
 }
 
-void WindowsConsole::Impl::apply_cursor_info() {
-  const CONSOLE_CURSOR_INFO cursor{model.cursor_size(), model.cursor_visible() && !cursor_left_out ? TRUE : FALSE};
-  SetConsoleCursorInfo(buffer, &cursor);
+void WindowsConsole::Impl::write_changes() {
+  const auto width = static_cast<std::size_t>(layout.width);
+  // The changed cells' bounds, in rows of the window counted from view.top.
+  int left = layout.width, right = -1, top = view.rows_shown, bottom = -1;
+  for (int v = 0; v < view.rows_shown; ++v) {
+    const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
+    for (int c = 0; c < layout.width; ++c) {
+      if (model.cell(static_cast<std::uint16_t>(c), r) == shown[r * width + static_cast<std::size_t>(c)]) continue;
+      left = std::min(left, c);
+      right = std::max(right, c);
+      top = std::min(top, v);
+      bottom = std::max(bottom, v);
+    }
+  }
+  if (right < 0) return;
+  const int columns = right - left + 1;
+  std::vector<CHAR_INFO> cells;
+  cells.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(bottom - top + 1));
+  for (int v = top; v <= bottom; ++v) {
+    const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
+    for (int c = left; c <= right; ++c) {
+      const Cell cell = model.cell(static_cast<std::uint16_t>(c), r);
+      shown[r * width + static_cast<std::size_t>(c)] = cell;
+      cells.push_back(char_info(cell.ch, cell.attr));
+    }
+  }
+  write_block(buffer, cells, columns, cell_at(view.left + left, view.top + top));
+}
+
+void WindowsConsole::Impl::apply_cursor() {
+  // Hidden on a row left out of the view, and around the request to enlarge.
+  const CellPos cursor = model.cursor();
+  const int row = view.fits ? view_row_of(view, cursor.row) : -1;
+  const bool visible = model.cursor_visible() && row >= 0;
+  const CONSOLE_CURSOR_INFO cursor_info{visible ? model.cursor_size() : shown_cursor_info.dwSize,
+                                        visible ? TRUE : FALSE};
+  if (visible) {
+    const COORD place = cell_at(view.left + cursor.column, view.top + row);
+    if (!cursor_known || place.X != shown_cursor.X || place.Y != shown_cursor.Y) {
+      SetConsoleCursorPosition(buffer, place);
+      shown_cursor = place;
+    }
+  }
+  if (!cursor_known || cursor_info.dwSize != shown_cursor_info.dwSize ||
+      cursor_info.bVisible != shown_cursor_info.bVisible) {
+    SetConsoleCursorInfo(buffer, &cursor_info);
+    shown_cursor_info = cursor_info;
+  }
+  cursor_known = true;
 }
 
 WindowsConsole::WindowsConsole(const ViewLayout& layout) : impl_(std::make_unique<Impl>(layout)) {}
@@ -231,98 +305,37 @@ void WindowsConsole::set_title(std::string_view title) {
   if (impl_->active) SetConsoleTitleA(std::string(title).c_str());
 }
 
-// Each cell operation goes to the model and, while the window shows the
-// layout, straight to the console as well: a call per row it reaches, none
-// for rows left out.
+// Cell operations go to the model only; present() shows their sum.
 void WindowsConsole::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) {
-  Impl& c = *impl_;
-  c.model.fill_attribute(attr, count, start);
-  if (!c.shows()) return;
-  DWORD done = 0;
-  for (const ViewRun& run : view_runs(c.view, start, count)) {
-    FillConsoleOutputAttribute(c.buffer, attr, static_cast<DWORD>(run.count), c.cell_at(run.column, run.row), &done);
-  }
+  impl_->model.fill_attribute(attr, count, start);
 }
 
 void WindowsConsole::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
-  Impl& c = *impl_;
-  c.model.fill_character(ch, count, start);
-  if (!c.shows()) return;
-  DWORD done = 0;
-  for (const ViewRun& run : view_runs(c.view, start, count)) {
-    FillConsoleOutputCharacterA(c.buffer, console_byte(ch), static_cast<DWORD>(run.count),
-                                c.cell_at(run.column, run.row), &done);
-  }
+  impl_->model.fill_character(ch, count, start);
 }
 
 void WindowsConsole::write_characters(std::u32string_view cells, CellPos start) {
-  Impl& c = *impl_;
-  c.model.write_characters(cells, start);
-  if (!c.shows()) return;
-  std::string bytes;
-  for (const char32_t ch : cells) bytes += console_byte(ch);
-  DWORD done = 0;
-  for (const ViewRun& run : view_runs(c.view, start, bytes.size())) {
-    WriteConsoleOutputCharacterA(c.buffer, bytes.data() + run.offset, static_cast<DWORD>(run.count),
-                                 c.cell_at(run.column, run.row), &done);
-  }
+  impl_->model.write_characters(cells, start);
 }
 
 void WindowsConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
-  Impl& c = *impl_;
-  c.model.scroll_rect(source, dest, fill);
-  if (!c.shows()) return;
-  if (c.view.rows_shown < c.layout.height) {
-    // With rows left out the layout is no rectangle of the window, which
-    // one scroll could move: it is written again from the model.
-    c.write_rows(0, c.layout.height - 1);
-    return;
-  }
-  // Clipped here: Windows clips a rectangle reaching past the buffer, Wine
-  // moves nothing. The contents keep their offset from the source's corner;
-  // the clip keeps the surround as it is.
-  const CellRect clipped{std::max(source.left, 0), std::max(source.top, 0),
-                         std::min<std::int32_t>(source.right, c.layout.width - 1),
-                         std::min<std::int32_t>(source.bottom, c.layout.height - 1)};
-  if (clipped.left > clipped.right || clipped.top > clipped.bottom) return;
-  const COORD corner = c.cell_at(c.view.left, c.view.top);
-  const SMALL_RECT rect{clamp_short(corner.X + clipped.left), clamp_short(corner.Y + clipped.top),
-                        clamp_short(corner.X + clipped.right), clamp_short(corner.Y + clipped.bottom)};
-  const SMALL_RECT layout_area{corner.X, corner.Y, clamp_short(corner.X + c.layout.width - 1),
-                               clamp_short(corner.Y + c.layout.height - 1)};
-  const COORD to{clamp_short(corner.X + dest.column + clipped.left - source.left),
-                 clamp_short(corner.Y + dest.row + clipped.top - source.top)};
-  CHAR_INFO blank{};
-  blank.Char.AsciiChar = console_byte(fill.ch);
-  blank.Attributes = fill.attr;
-  ScrollConsoleScreenBufferA(c.buffer, &rect, &layout_area, to, &blank);
+  impl_->model.scroll_rect(source, dest, fill);
 }
 
-bool WindowsConsole::set_cursor_position(CellPos pos) {
-  Impl& c = *impl_;
-  if (!c.model.set_cursor_position(pos)) return false;
-  if (!c.shows()) return true;
-  const int row = view_row_of(c.view, pos.row);
-  // On a row left out, the cursor is hidden until it moves back into view.
-  const bool left_out = row < 0;
-  bool done = true;
-  if (!left_out) done = SetConsoleCursorPosition(c.buffer, c.cell_at(c.view.left + pos.column, c.view.top + row)) != 0;
-  if (left_out != c.cursor_left_out) {
-    c.cursor_left_out = left_out;
-    c.apply_cursor_info();
-  }
-  return done;
-}
+bool WindowsConsole::set_cursor_position(CellPos pos) { return impl_->model.set_cursor_position(pos); }
 
 bool WindowsConsole::set_cursor_info(std::uint32_t size, bool visible) {
-  Impl& c = *impl_;
-  if (!c.model.set_cursor_info(size, visible)) return false;
-  if (!c.shows()) return true;
-  const CONSOLE_CURSOR_INFO cursor{size, visible && !c.cursor_left_out ? TRUE : FALSE};
-  return SetConsoleCursorInfo(c.buffer, &cursor) != 0;
+  return impl_->model.set_cursor_info(size, visible);
 }
 
-// Every cell operation reached the console as it was made.
-void WindowsConsole::present() {}
+// One frame: the changed cells in one write, then the cursor. Hosts that
+// turn each console call into output of its own (Windows Terminal) show it
+// whole, never half drawn.
+void WindowsConsole::present() {
+  Impl& c = *impl_;
+  if (!c.shows()) return;
+  c.write_changes();
+  c.apply_cursor();
+}
 
 }  // namespace zq

@@ -3,12 +3,15 @@
 // and a KeySource that reads the console's input records. The layout is
 // placed in the window by the view's rules, as on a terminal: centred in the
 // surround's colours, without its spared rows in a short window, replaced by
-// a request to enlarge in a small one. Each cell operation goes to the
-// MemoryConsole that is the truth and, through the placement, straight to
-// the console, so present() has nothing left to do. Key records go through
-// the input queue, which drops pasted text. The user's buffer, title and
-// input modes come back as they were at every exit, Ctrl+C and closing the
-// window included. One per process: the control handler is process-wide.
+// a request to enlarge in a small one. Cell operations go to the
+// MemoryConsole that is the truth; present() sends what changed since the
+// last frame in one write, then places the cursor: a frame is one console
+// call and never shows half drawn. A resize and Ctrl+L write the whole
+// window at once. Key records go through the input queue, which drops
+// pasted text. The program sets the input mode it needs (Quick Edit off, so
+// a click freezes nothing); the user's buffer, title and input mode come
+// back as they were at every exit, Ctrl+C, closing the window and a crash
+// included. One per process: the control handler is process-wide.
 #pragma once
 
 #include <windows.h>

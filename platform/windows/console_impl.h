@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "platform/windows/console.h"
 #include "runtime/console_view.h"
@@ -23,10 +24,15 @@ struct WindowsConsole::Impl {
   // Set while the program's buffer is shown; whoever clears it restores.
   std::atomic<bool> active{false};
   ViewLayout layout;
-  MemoryConsole model;
+  MemoryConsole model;    // the truth; present() sends what changed of it
   ViewPlacement view;     // where the window shows the layout; fits is false while it cannot
   COORD origin{0, 0};     // the window's top-left cell in the buffer
-  bool cursor_left_out = false;  // the cursor's row is not shown, so neither is the cursor
+  std::vector<Cell> shown;  // the layout's cells as the console shows them, row by row
+  // The cursor as last set on the console; unknown (forcing both calls)
+  // after the window was written whole.
+  bool cursor_known = false;
+  COORD shown_cursor{0, 0};
+  CONSOLE_CURSOR_INFO shown_cursor_info{};
 
   HANDLE input = INVALID_HANDLE_VALUE;     // CONIN$
   HANDLE user_output = INVALID_HANDLE_VALUE;  // CONOUT$: the user's buffer at start
@@ -42,17 +48,20 @@ struct WindowsConsole::Impl {
   // Undoes create in reverse order; safe from the control handler's thread.
   void restore();
   void close_handles();
-  // Whether the layout is in the window, so cell operations reach the console.
+  // Whether the layout is in the window, so a frame reaches the console.
   bool shows() const { return active && view.fits; }
   COORD cell_at(int column, int row) const {
     return COORD{static_cast<SHORT>(origin.X + column), static_cast<SHORT>(origin.Y + row)};
   }
-  // Fits the view to the window: the surround and the layout, or the
-  // request to enlarge.
+  // Fits the view to the window and writes the whole window anew: the
+  // surround and the layout, or the request to enlarge.
   void refit();
-  // The layout rows from `first` to `last` (inclusive) as the model holds them.
-  void write_rows(int first, int last);
-  void apply_cursor_info();
+  // Writes the cells of the layout that changed since they were last
+  // written, as the smallest rectangle around them.
+  void write_changes();
+  // Places the cursor and sets its shape as the model has them, making only
+  // the calls that change something.
+  void apply_cursor();
   // Every record waiting: a size change refits the view, a key press goes
   // to the queue with the time it was read.
   void read_records();

@@ -17,8 +17,8 @@ std::string key_of_record(const INPUT_RECORD& record) {
   return key_text(static_cast<unsigned char>(key.uChar.AsciiChar), static_cast<unsigned char>(key.wVirtualScanCode));
 }
 
-// All records are read as they come, not one per poll: a paste is told from
-// typing by how close behind each other its key presses arrive.
+// All records are read as they come, not one per poll: the input queue
+// learns which key presses arrived together, which tells a paste.
 void WindowsConsole::Impl::read_records() {
   for (;;) {
     DWORD pending = 0;
@@ -35,13 +35,16 @@ void WindowsConsole::Impl::read_records() {
     }
     if (got == 0) return;
     const Clock::time_point now = Clock::now();
+    bool resized = false;
     for (DWORD i = 0; i < got; ++i) {
       if (records[i].EventType == WINDOW_BUFFER_SIZE_EVENT) {
-        refit();
+        resized = true;
       } else {
         keys.add_key(key_of_record(records[i]), now);
       }
     }
+    // A drag of the window's edge sends many: the last size is the one.
+    if (resized) refit();
   }
 }
 

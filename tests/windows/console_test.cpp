@@ -116,6 +116,7 @@ TEST(WindowsConsole, LayoutCentredInTheWindow) {
   ASSERT_NE(open_console(screen, console), 0);
   set_color(screen, 14, 1);
   clear_screen(screen);
+  console.present();
   CONSOLE_SCREEN_BUFFER_INFO info{};
   ASSERT_TRUE(GetConsoleScreenBufferInfo(console.screen_buffer(), &info));
   EXPECT_EQ(info.dwSize.X, info.srWindow.Right + 1);
@@ -161,6 +162,7 @@ void draw_on_both(const ViewLayout& layout, SHORT rows) {
     locate(*s, 3, 4);
     set_cursor_shape(*s, 5);
   }
+  real.present();
   const ViewPlacement view = placement_of(real.screen_buffer(), layout);
   const std::vector<Cell> shown = read_back(real.screen_buffer(), layout);
   EXPECT_TRUE(shown == cells_of(memory, view)) << first_difference(shown, cells_of(memory, view), memory.width());
@@ -236,8 +238,10 @@ TEST(WindowsConsole, LeavesTheUsersConsoleAsItWas) {
   WriteConsoleOutputCharacterA(user, "user text", 9, COORD{0, 0}, &written);
   FillConsoleOutputAttribute(user, 0x1E, 9, COORD{0, 0}, &written);
   SetConsoleTitleW(L"Before \u0416");  // outside the console's code page
-  DWORD mode_before = 0;
-  GetConsoleMode(input, &mode_before);
+  // The classic console's default: a click would start a selection.
+  const DWORD mode_before = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_INSERT_MODE |
+                            ENABLE_QUICK_EDIT_MODE | ENABLE_EXTENDED_FLAGS | ENABLE_AUTO_POSITION;
+  ASSERT_TRUE(SetConsoleMode(input, mode_before));
 
   {
     WindowsConsole console(kScreenLayout);
@@ -253,8 +257,8 @@ TEST(WindowsConsole, LeavesTheUsersConsoleAsItWas) {
     EXPECT_STRNE(during, "user text");
     DWORD mode_during = 0;
     GetConsoleMode(input, &mode_during);
-    EXPECT_NE(mode_during & ENABLE_WINDOW_INPUT, 0u);
-    EXPECT_EQ(mode_during & (ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT), 0u);
+    EXPECT_EQ(mode_during, DWORD{ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS |
+                                 ENABLE_AUTO_POSITION});
     close_console(screen);
   }
 
@@ -334,6 +338,10 @@ TEST(WindowsConsole, KeysOfRecords) {
       {"a paste of y, Enter and Esc",
        {key_record(true, 'y', 21), key_record(false, 'y', 21), key_record(true, '\r', 28), key_record(true, 0, 1)},
        {}},
+      {"a paste of yy", {key_record(true, 'y', 21), key_record(false, 'y', 21), key_record(true, 'y', 21)}, {}},
+      {"Down, Down and Enter read at once",
+       {key_record(true, 0, 80), key_record(false, 0, 80), key_record(true, 0, 80), key_record(true, '\r', 28)},
+       {"\xff\x50", "\xff\x50", "\r\x1c"}},
   };
   WindowsConsole console(kScreenLayout);
   ScreenGeometry geometry;
@@ -342,8 +350,9 @@ TEST(WindowsConsole, KeysOfRecords) {
   console.release();
 }
 
-// A size record redraws the whole layout from the in-memory truth.
-TEST(WindowsConsole, SizeRecordRedraws) {
+// A size record and Ctrl+L write the whole window anew from the in-memory
+// truth, whatever else scribbled over it.
+TEST(WindowsConsole, SizeRecordAndCtrlLRedraw) {
   WindowsConsole console(kNarrowLayout);
   ConsoleScreen screen;
   ASSERT_NE(open_console(screen, console), 0);
@@ -351,20 +360,19 @@ TEST(WindowsConsole, SizeRecordRedraws) {
   clear_screen(screen);
   locate(screen, 2, 3);
   print_text(screen, "kept");
-  // Something else scribbles over the buffer; the size record repaints it.
-  DWORD written = 0;
-  FillConsoleOutputCharacterA(console.screen_buffer(), '#', 0xFFFF, COORD{0, 0}, &written);
-  const INPUT_RECORD size = size_record();
-  FlushConsoleInputBuffer(console.input_handle());
-  WriteConsoleInputA(console.input_handle(), &size, 1, &written);
-  EXPECT_EQ(console.poll_key(), "");
-  const ViewPlacement view = placement_of(console.screen_buffer(), kNarrowLayout);
-  char back[5] = {};
-  ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{static_cast<SHORT>(view.left + 2),
-                              static_cast<SHORT>(view.top + 3)}, &written);
-  EXPECT_STREQ(back, "kept");
-  ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{0, 0}, &written);
-  EXPECT_STREQ(back, "    ");
+  console.present();
+  for (const INPUT_RECORD& record : {size_record(), key_record(true, 12, 38)}) {
+    DWORD written = 0;
+    FillConsoleOutputCharacterA(console.screen_buffer(), '#', 0xFFFF, COORD{0, 0}, &written);
+    EXPECT_EQ(keys_of(console, {record}), std::vector<std::string>{});
+    const ViewPlacement view = placement_of(console.screen_buffer(), kNarrowLayout);
+    char back[5] = {};
+    ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{static_cast<SHORT>(view.left + 2),
+                                static_cast<SHORT>(view.top + 3)}, &written);
+    EXPECT_STREQ(back, "kept") << record.EventType;
+    ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{0, 0}, &written);
+    EXPECT_STREQ(back, "    ") << record.EventType;
+  }
   close_console(screen);
 }
 
