@@ -1,11 +1,13 @@
 #include "platform/windows/console.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/windows/console_impl.h"
-#include "platform/windows/display_text.h"
 #include "platform/windows/system_message.h"
+#include "runtime/characters.h"
+#include "runtime/console_palette.h"
 #include "runtime/console_screen.h"
 #include "runtime/file_store.h"
 
@@ -53,9 +55,9 @@ void close_handle(HANDLE& handle) {
 int window_width(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Right - info.srWindow.Left + 1; }
 int window_height(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Bottom - info.srWindow.Top + 1; }
 
-CHAR_INFO char_info(char32_t ch, WORD attr) {
+CHAR_INFO char_info(wchar_t ch, WORD attr) {
   CHAR_INFO cell{};
-  cell.Char.AsciiChar = console_byte(ch);
+  cell.Char.UnicodeChar = ch;
   cell.Attributes = attr;
   return cell;
 }
@@ -74,7 +76,7 @@ void write_block(HANDLE buffer, const std::vector<CHAR_INFO>& cells, int width, 
     const int rows = std::min(band, height - top);
     SMALL_RECT region{at.X, static_cast<SHORT>(at.Y + top), static_cast<SHORT>(at.X + width - 1),
                       static_cast<SHORT>(at.Y + top + rows - 1)};
-    WriteConsoleOutputA(buffer, cells.data() + static_cast<std::size_t>(top) * static_cast<std::size_t>(width),
+    WriteConsoleOutputW(buffer, cells.data() + static_cast<std::size_t>(top) * static_cast<std::size_t>(width),
                         COORD{static_cast<SHORT>(width), static_cast<SHORT>(rows)}, COORD{0, 0}, &region);
   }
 }
@@ -144,6 +146,10 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   keys = InputQueue();
   shown.clear();
   cursor_known = false;
+  wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  // NO_COLOR: the console's own colours, as the user's buffer has them.
+  colours = !colours_refused(std::getenv("NO_COLOR"));
+  own_attribute = static_cast<WORD>(info.wAttributes & 0xFF);
 
   // Kept wide: the user's title may hold characters outside the code page.
   wchar_t title[1024] = {};
@@ -201,25 +207,27 @@ void WindowsConsole::Impl::refit() {
   // The whole window in one write. Around the layout, the surround; around
   // the request, the console's own grey: it is a request, not the program.
   std::vector<CHAR_INFO> window(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                                char_info(' ', view.fits ? layout.surround_attribute : kPlainAttribute));
+                                char_info(L' ', view.fits ? shown_attribute(layout.surround_attribute) : kPlainAttribute));
   const auto at = [&](int column, int row) -> CHAR_INFO& {
     return window[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column)];
   };
   if (view.fits) {
     shown.assign(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height), Cell{});
     for (int r = 0; r < layout.height; ++r) {
+      char32_t before = U' ';
       for (int c = 0; c < layout.width; ++c) {
         const Cell cell = model.cell(static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(r));
         shown[static_cast<std::size_t>(r) * static_cast<std::size_t>(layout.width) + static_cast<std::size_t>(c)] =
             cell;
-        if (const int row = view_row_of(view, r); row >= 0) at(view.left + c, view.top + row) = char_info(cell.ch, cell.attr);
+        if (const int row = view_row_of(view, r); row >= 0) at(view.left + c, view.top + row) = cell_info(cell, before);
+        before = cell.ch;
       }
     }
   } else {
     int row = 0;
     for (const std::string& line : enlarge_request(layout, "window", width, height)) {
       for (std::size_t c = 0; c < line.size() && c < static_cast<std::size_t>(width); ++c) {
-        at(static_cast<int>(c), row).Char.AsciiChar = line[c];
+        at(static_cast<int>(c), row).Char.UnicodeChar = static_cast<unsigned char>(line[c]);
       }
       ++row;
     }
@@ -244,18 +252,48 @@ void WindowsConsole::Impl::write_changes() {
     }
   }
   if (right < 0) return;
+  // Both halves of a wide character go together.
+  for (int v = top; v <= bottom; ++v) {
+    const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
+    if (left > 0 && model.cell(static_cast<std::uint16_t>(left), r).ch == kWideTail) --left;
+    if (right + 1 < layout.width && model.cell(static_cast<std::uint16_t>(right + 1), r).ch == kWideTail) ++right;
+  }
   const int columns = right - left + 1;
   std::vector<CHAR_INFO> cells;
   cells.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(bottom - top + 1));
   for (int v = top; v <= bottom; ++v) {
     const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
+    char32_t before = left > 0 ? model.cell(static_cast<std::uint16_t>(left - 1), r).ch : U' ';
     for (int c = left; c <= right; ++c) {
       const Cell cell = model.cell(static_cast<std::uint16_t>(c), r);
       shown[r * width + static_cast<std::size_t>(c)] = cell;
-      cells.push_back(char_info(cell.ch, cell.attr));
+      cells.push_back(cell_info(cell, before));
+      before = cell.ch;
     }
   }
   write_block(buffer, cells, columns, cell_at(view.left + left, view.top + top));
+}
+
+WORD WindowsConsole::Impl::shown_attribute(std::uint16_t attr) const {
+  if (colours) return attr;
+  return static_cast<WORD>(own_attribute | (reversed_without_colours(attr) ? COMMON_LVB_REVERSE_VIDEO : 0));
+}
+
+CHAR_INFO WindowsConsole::Impl::cell_info(Cell cell, char32_t before) const {
+  WORD attr = shown_attribute(cell.attr);
+  const bool one_unit = cell.ch < 0x10000;
+  wchar_t ch = one_unit ? static_cast<wchar_t>(cell.ch) : L'?';
+  if (cell.ch == kWideTail) {
+    if (before >= 0x10000) return char_info(L' ', attr);
+    // Wine's console keeps one cell a character and leaves the terminal to
+    // draw a wide one over two columns: its second cell must take none.
+    if (wine) return char_info(L'\u200B', attr);
+    ch = static_cast<wchar_t>(before);
+    attr |= COMMON_LVB_TRAILING_BYTE;
+  } else if (one_unit && cell_width(cell.ch) == 2 && !wine) {
+    attr |= COMMON_LVB_LEADING_BYTE;
+  }
+  return char_info(ch, attr);
 }
 
 void WindowsConsole::Impl::apply_cursor() {

@@ -43,6 +43,9 @@ struct WindowsConsole::Impl {
   bool title_saved = false;
   InputQueue keys;
   bool ended = false;      // the input handle failed for good
+  bool colours = true;     // false under NO_COLOR
+  WORD own_attribute = 7;  // the user's buffer's colours at start
+  bool wine = false;       // the console is Wine's (see cell_info)
 
   bool create(ScreenGeometry& geometry);
   // Undoes create in reverse order; safe from the control handler's thread.
@@ -59,6 +62,13 @@ struct WindowsConsole::Impl {
   // Writes the cells of the layout that changed since they were last
   // written, as the smallest rectangle around them.
   void write_changes();
+  // The attribute the console is given for a cell's: itself, or under
+  // NO_COLOR the console's own colours, reversed for the bar and the banner.
+  WORD shown_attribute(std::uint16_t attr) const;
+  // A cell as the W calls take it: one UTF-16 unit ('?' past them); a wide
+  // character in both its cells, marked as their first and second half, as
+  // the console reads them back. `before`: the character in the cell before.
+  CHAR_INFO cell_info(Cell cell, char32_t before) const;
   // Places the cursor and sets its shape as the model has them, making only
   // the calls that change something.
   void apply_cursor();

@@ -1,8 +1,7 @@
 // The Windows console back end against the real console API (under Wine):
-// what it draws is read back with ReadConsoleOutputCharacterA and
-// ReadConsoleOutputAttribute where the view places it, and compared with the
-// in-memory console; keys are injected as input records. Needs a console:
-// ctest runs it through `wine-run --console`.
+// what it draws is read back with ReadConsoleOutputW where the view places
+// it, and compared with the in-memory console; keys are injected as input
+// records. Needs a console: ctest runs it through `wine-run --console`.
 #include "platform/windows/console.h"
 
 #include <gtest/gtest.h>
@@ -37,18 +36,22 @@ ViewPlacement placement_of(HANDLE buffer, const ViewLayout& layout = kScreenLayo
   return place_view(layout, info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1);
 }
 
-// The layout's rows as the console shows them, those left out skipped.
+// The layout's rows as the console shows them, those left out skipped. The
+// second cell of a wide character is the console's: the same character
+// marked as the trailing half, or on Wine a zero-width space.
 std::vector<Cell> read_back(HANDLE buffer, const ViewLayout& layout = kScreenLayout) {
   const ViewPlacement view = placement_of(buffer, layout);
   std::vector<Cell> cells;
-  char chars[kWidth];
-  WORD attrs[kWidth];
+  CHAR_INFO row[kWidth];
   for (int v = 0; v < view.rows_shown; ++v) {
-    DWORD got = 0;
-    const COORD at{static_cast<SHORT>(view.left), static_cast<SHORT>(view.top + v)};
-    ReadConsoleOutputCharacterA(buffer, chars, static_cast<DWORD>(layout.width), at, &got);
-    ReadConsoleOutputAttribute(buffer, attrs, static_cast<DWORD>(layout.width), at, &got);
-    for (int c = 0; c < layout.width; ++c) cells.push_back(Cell{static_cast<unsigned char>(chars[c]), attrs[c]});
+    const auto y = static_cast<SHORT>(view.top + v);
+    SMALL_RECT region{static_cast<SHORT>(view.left), y, static_cast<SHORT>(view.left + layout.width - 1), y};
+    ReadConsoleOutputW(buffer, row, COORD{static_cast<SHORT>(layout.width), 1}, COORD{0, 0}, &region);
+    for (int c = 0; c < layout.width; ++c) {
+      const bool tail = (row[c].Attributes & COMMON_LVB_TRAILING_BYTE) != 0 || row[c].Char.UnicodeChar == L'\u200B';
+      cells.push_back(Cell{tail ? kWideTail : char32_t{row[c].Char.UnicodeChar},
+                           static_cast<std::uint16_t>(row[c].Attributes & ~COMMON_LVB_SBCSDBCS)});
+    }
   }
   return cells;
 }
@@ -103,6 +106,17 @@ std::string row_of(const std::vector<Cell>& cells, std::uint16_t row) {
   return text;
 }
 
+// The attribute of a cell of the layout on the console.
+WORD attribute_at(HANDLE buffer, int column, int row) {
+  const ViewPlacement view = placement_of(buffer);
+  WORD attr = 0;
+  DWORD got = 0;
+  ReadConsoleOutputAttribute(buffer, &attr, 1,
+                             COORD{static_cast<SHORT>(view.left + column), static_cast<SHORT>(view.top + view_row_of(view, row))},
+                             &got);
+  return attr;
+}
+
 HANDLE active_buffer() {
   return CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                      OPEN_EXISTING, 0, nullptr);
@@ -154,6 +168,9 @@ void draw_on_both(const ViewLayout& layout, SHORT rows) {
     locate(*s, 30, 10);
     set_color(*s, 15, 4);
     print_text(*s, "Display\x01\xe9");
+    // Letters beyond the code page, and ones two cells wide.
+    locate(*s, 2, 2);
+    print_text(*s, "Jeux vid\xC3\xA9o \xD0\x98\xD0\xB3\xD1\x80\xD1\x8B \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 x");
     // Past the window's last row: scrolls the whole buffer up by one.
     set_color(*s, 0, 3);
     locate(*s, static_cast<std::uint16_t>(s->geometry.window_right - 5),
@@ -225,6 +242,37 @@ TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
     EXPECT_TRUE(seen_real[i] == memory) << "after step " << i << ": " << first_difference(seen_real[i], memory, kWidth);
   }
   EXPECT_NE(row_of(seen_real[2], 2).find("Z O R V I K"), std::string::npos);
+}
+
+// NO_COLOR: the console's own colours everywhere, the bar and the banner
+// in reverse video.
+TEST(WindowsConsole, WithoutColoursTheConsolesOwnAndReverseVideo) {
+  CONSOLE_SCREEN_BUFFER_INFO user{};
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(active_buffer(), &user));
+  const WORD own = user.wAttributes & 0xFF;
+  _putenv("NO_COLOR=1");
+  WindowsConsole console(kScreenLayout);
+  ConsoleScreen screen;
+  test::ScriptedKeys keys;
+  ASSERT_NE(open_console(screen, console), 0);
+  _putenv("NO_COLOR=");
+  draw_frame(Io{screen, keys}, "notice");
+  draw_main_menu(Io{screen, keys}, kEntrySound, kMenuColumn);
+  const struct {
+    int column, row;
+    WORD attr;
+  } cases[] = {
+      {30, 12, static_cast<WORD>(own | COMMON_LVB_REVERSE_VIDEO)},  // the bar
+      {45, 12, static_cast<WORD>(own | COMMON_LVB_REVERSE_VIDEO)},
+      {20, 2, static_cast<WORD>(own | COMMON_LVB_REVERSE_VIDEO)},   // the banner
+      {30, 10, own},                                                // an entry
+      {0, 6, own},                                                  // the frame
+      {13, 4, own},                                                 // the shadow
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(attribute_at(console.screen_buffer(), c.column, c.row), c.attr) << c.column << "," << c.row;
+  }
+  close_console(screen);
 }
 
 // The user's buffer, title and input mode are as they were after the run,
