@@ -9,6 +9,8 @@
 # Esc with character 0 where Windows gives 27 (the program goes by the scan
 # code), and starts in C:\windows from a directory longer than 256 characters.
 set -u
+# A UTF-8 terminal whatever the user's locale; a run says where it wants another.
+export LC_ALL=C.UTF-8
 
 wine_run=$1
 prefix=$2
@@ -24,13 +26,14 @@ cleanup() { stop_tmux; rm -rf "$work"; }
 trap cleanup EXIT
 
 # start DIR [COLUMNS ROWS]: the program under Wine in DIR, in a pane of
-# that size (80x25 unless given); its exit code lands in DIR.exit when it ends.
+# that size (80x25 unless given), with the environment run_env adds; its exit
+# code lands in DIR.exit when it ends.
 start() {
   local dir=$1
   {
     echo "trap : INT"
     echo "cd '$dir' || exit"
-    echo "'$wine_run' '$prefix' '$program'"
+    echo "${run_env:-} '$wine_run' '$prefix' '$program'"
     echo "echo \$? > '$dir.exit'"
     echo "sleep 60"  # keeps the pane, to see what the program left on it
   } >"$dir.sh"
@@ -185,7 +188,8 @@ check "80x23: its first row on row 6" contains "$(line 6)" "Game Mode"
 keys Escape Escape y
 check "80x23: ended" wait_exit "$dir"
 
-# 8. Without any console: one line on stderr, exit code 1, no file.
+# 8. Without any console: one line on stderr, exit code 1, no file; the same
+# with an argument other than --help or --version.
 dir="$work/noconsole"; mkdir -p "$dir"
 err=$(cd "$dir" && "$wine_run" "$prefix" "$program" </dev/null 2>&1 >/dev/null)
 code=$?
@@ -193,5 +197,44 @@ check "no console: exit code 1" test "$code" = 1
 check "no console: one line" test "$(printf '%s\n' "$err" | wc -l)" = 1
 check "no console: says so" contains "$err" "no console"
 check "no console: no file" no_file "$dir/zorvikqm.ini"
+err=$(cd "$dir" && "$wine_run" "$prefix" "$program" foo </dev/null 2>&1 >/dev/null)
+check "foo: the program starts (and finds no console)" contains "$err" "no console"
+
+# 9. --help and --version alone print and end with 0, with no console and
+# no file touched.
+for option in --help --version; do
+  out=$(cd "$dir" && "$wine_run" "$prefix" "$program" "$option" </dev/null 2>"$work/err")
+  check "$option: exit code 0" test "$?" = 0
+  check "$option: nothing on stderr" test ! -s "$work/err"
+  check "$option: no file" test -z "$(ls -A "$dir")"
+  printf '%s\n' "$out" | tr -d '\r' >"$work/out$option"
+done
+check "--help: says what it edits" contains "$(cat "$work/out--help")" "zorvikqm.ini in the current folder"
+check "--version: the name and the version" grep -qx \
+  'zorvikqm-setup (Zorvik Quelta Marundo Setup) [0-9][0-9]*\.[0-9][0-9]*\.[0-9][0-9]*' "$work/out--version"
+
+# 10. A folder named in Japanese, in a Japanese locale (a Japanese code
+# page; the locale is made here when the system lacks it): shown in full,
+# each letter two cells wide. Wine's console holds a wide letter's second
+# cell as a zero-width space, which tmux keeps with the letter.
+dir="$work/$(printf '\xe3\x82\xb2\xe3\x83\xbc\xe3\x83\xa0 \xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80')"
+mkdir -p "$dir" "$work/locale"
+japanese="LC_ALL=ja_JP.UTF-8"
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+  if localedef -i ja_JP -f UTF-8 "$work/locale/ja_JP.UTF-8" >/dev/null 2>&1; then
+    japanese="$japanese LOCPATH=$work/locale"
+  else
+    echo "# no ja_JP locale here: the Japanese folder under C.UTF-8 instead"
+    japanese="LC_ALL=C.UTF-8"
+  fi
+fi
+run_env="env $japanese" start "$dir"
+check "Japanese: screen shown" wait_for "ESC=Quit"
+row=$(tmux_ capture-pane -t e2e -p -N -S 7 -E 7)
+row=${row//$'\u200b'/}
+check "Japanese: the folder in full" contains "$row" "\\${dir##*/}"
+check "Japanese: each letter two cells wide" test "${#row}" = 73
+keys Escape y
+check "Japanese: ended" wait_exit "$dir"
 
 finish
