@@ -8,10 +8,21 @@ include(GNUInstallDirs)
 set(ZQ_RELEASE_DATE "2026-12-07")
 
 if(WIN32)
-  # The program beside its README and licence, for the game's folder.
+  # The program beside the players' README and the licence, for the game's
+  # folder. README.txt: the README's part above "Building and testing", as
+  # plain text with CRLF endings for Notepad, made afresh from README.md.
   set(ZQ_INSTALL_DIRS .)
+  add_custom_command(
+    OUTPUT ${PROJECT_BINARY_DIR}/README.txt
+    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/packaging/players-readme.py
+            ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.txt
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/players-readme.py ${PROJECT_SOURCE_DIR}/README.md
+    COMMENT "Writing the players' README.txt"
+    VERBATIM
+  )
+  add_custom_target(players_readme ALL DEPENDS ${PROJECT_BINARY_DIR}/README.txt)
   install(TARGETS zorvikqm-setup RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt LICENSE DESTINATION .)
 else()
   set(ZQ_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/zorvikqm-setup)
   set(ZQ_ICON_DIRS)
