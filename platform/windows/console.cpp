@@ -142,7 +142,8 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   model.create(geometry);
   keys = InputQueue();
   shown.clear();
-  cursor_known = false;
+  shown_place.reset();
+  shown_shape.reset();
 
   // Kept wide: the user's title may hold characters outside the code page.
   wchar_t title[1024] = {};
@@ -224,7 +225,8 @@ void WindowsConsole::Impl::refit() {
     }
   }
   write_block(buffer, window, width, origin);
-  cursor_known = false;
+  shown_place.reset();
+  shown_shape.reset();
   apply_cursor();
 }
 
@@ -262,21 +264,18 @@ void WindowsConsole::Impl::apply_cursor() {
   const CellPos cursor = model.cursor();
   const int row = view.fits ? view_row_of(view, cursor.row) : -1;
   const bool visible = model.cursor_visible() && row >= 0;
-  const CONSOLE_CURSOR_INFO cursor_info{visible ? model.cursor_size() : shown_cursor_info.dwSize,
-                                        visible ? TRUE : FALSE};
   if (visible) {
     const COORD place = cell_at(view.left + cursor.column, view.top + row);
-    if (!cursor_known || place.X != shown_cursor.X || place.Y != shown_cursor.Y) {
+    if (!shown_place || place.X != shown_place->X || place.Y != shown_place->Y) {
       SetConsoleCursorPosition(buffer, place);
-      shown_cursor = place;
+      shown_place = place;
     }
   }
-  if (!cursor_known || cursor_info.dwSize != shown_cursor_info.dwSize ||
-      cursor_info.bVisible != shown_cursor_info.bVisible) {
-    SetConsoleCursorInfo(buffer, &cursor_info);
-    shown_cursor_info = cursor_info;
+  const CONSOLE_CURSOR_INFO shape{model.cursor_size(), visible ? TRUE : FALSE};
+  if (!shown_shape || shape.dwSize != shown_shape->dwSize || shape.bVisible != shown_shape->bVisible) {
+    SetConsoleCursorInfo(buffer, &shape);
+    shown_shape = shape;
   }
-  cursor_known = true;
 }
 
 WindowsConsole::WindowsConsole(const ViewLayout& layout) : impl_(std::make_unique<Impl>(layout)) {}
