@@ -184,6 +184,11 @@ std::int32_t last_row(const OptionScreen& screen) {
 
 std::int32_t last_value(const OptionRow& row) { return static_cast<std::int32_t>(row.lines.size()) - 1; }
 
+// The line a row shows for its option's value; none for a value out of range.
+std::string_view shown_line(const OptionRow& row, std::int32_t value) {
+  return value >= 0 && value <= last_value(row) ? row.lines[static_cast<std::size_t>(value)] : std::string_view();
+}
+
 }  // namespace
 
 const OptionScreen kDisplayScreen{12, kDisplayRows};
@@ -198,12 +203,23 @@ void draw_option_screen(Io io, const OptionScreen& screen, std::int32_t screen_c
     const OptionRow& row = screen.rows[static_cast<std::size_t>(i)];
     locate(s, screen.column, static_cast<std::uint16_t>(kFirstRow + i));
     use_color(s, i == screen_cursor ? kColorSelected : kColorNormal);
-    const std::int32_t value = settings.*row.option;
-    if (value >= 0 && value <= last_value(row)) print_text(s, row.lines[static_cast<std::size_t>(value)]);
+    if (const std::string_view line = shown_line(row, settings.*row.option); !line.empty()) print_text(s, line);
   }
   locate(s, screen.column, static_cast<std::uint16_t>(kFirstRow + screen_cursor));
   set_cursor_shape(s, 1);
   end_redraw(io);
+}
+
+std::optional<RowHit> option_row_at(const OptionScreen& screen, const SetupSettings& settings, int column, int row) {
+  const std::int32_t index = row - kFirstRow;
+  if (index < 0 || index > last_row(screen) || column < screen.column) return std::nullopt;
+  const OptionRow& option = screen.rows[static_cast<std::size_t>(index)];
+  const std::string_view line = shown_line(option, settings.*option.option);
+  const auto at = static_cast<std::size_t>(column - screen.column);
+  if (at >= line.size()) return std::nullopt;
+  if (at == line.find('<')) return RowHit{index, kScanLeft};
+  if (at == line.rfind('>')) return RowHit{index, kScanRight};
+  return RowHit{index, 0};
 }
 
 bool option_screen_key(Io io, const OptionScreen& screen, std::int32_t& screen_cursor,
