@@ -86,15 +86,16 @@ LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
 }
 
 // The input mode the program runs in, from the user's: key records as the
-// keyboard makes them (not VT sequences), size changes reported, Ctrl+C
-// kept as a signal. Quick Edit goes: with it, a click into the window
-// starts a selection that takes the keys typed next (and, in the classic
-// console, stops the program's output) until it ends. Clearing it takes
-// the extended flags.
+// keyboard makes them (not VT sequences), size changes and the mouse
+// reported, Ctrl+C kept as a signal. Quick Edit goes: with it, a click into
+// the window starts a selection that takes the keys typed next (and, in the
+// classic console, stops the program's output) until it ends, and the mouse
+// reaches no program. Clearing it takes the extended flags.
 DWORD program_input_mode(DWORD user_mode) {
-  constexpr DWORD kOff = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_MOUSE_INPUT | ENABLE_VIRTUAL_TERMINAL_INPUT |
+  constexpr DWORD kOff = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_VIRTUAL_TERMINAL_INPUT |
                          ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
-  return (user_mode & ~kOff) | ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS;
+  return (user_mode & ~kOff) | ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT |
+         ENABLE_EXTENDED_FLAGS;
 }
 
 }  // namespace
@@ -141,6 +142,8 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   model = MemoryConsole(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   model.create(geometry);
   keys = InputQueue();
+  mouse_buttons = 0;
+  mouse.reset();
   shown.clear();
   shown_place.reset();
   shown_shape.reset();

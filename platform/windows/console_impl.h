@@ -42,6 +42,8 @@ struct WindowsConsole::Impl {
   std::wstring user_title;
   bool title_saved = false;
   InputQueue keys;
+  DWORD mouse_buttons = 0;           // the buttons down at the last mouse record
+  std::optional<MouseEvent> mouse;   // taken by the last poll_key, for poll_mouse
   bool ended = false;      // the input handle failed for good
 
   bool create(ScreenGeometry& geometry);
