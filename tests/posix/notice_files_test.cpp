@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/setup_flow.h"
+#include "as_nobody.h"
 #include "runtime/ini_file.h"
 #include "test_files.h"
 
@@ -107,9 +108,10 @@ TEST(Notice, TellsWhatStartUpFound) {
   for (const NoticeCase& c : cases) check(c);
 }
 
-// Root ignores file permissions, so these run as an ordinary user only.
+// Root ignores file permissions, so as root these act as user nobody.
 TEST(NoticePermission, TellsWhySavingCannotWork) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root; run as another user";
+  const test::AsNobody nobody;
+  if (!nobody.refused.empty()) GTEST_SKIP() << "root, and cannot act as user nobody: " << nobody.refused;
   const NoticeCase cases[] = {
       {"a read-only file",
        [](const test::TempDir& d) {
