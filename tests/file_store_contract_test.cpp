@@ -90,8 +90,9 @@ class FileStoreContract : public ::testing::Test {
                   Watched<&FileCalls::read>::call,     Watched<&FileCalls::create>::call,
                   Watched<&FileCalls::write>::call,    Watched<&FileCalls::truncate>::call,
                   Watched<&FileCalls::flush>::call,    Watched<&FileCalls::close>::call,
-                  Watched<&FileCalls::swap>::call,     Watched<&FileCalls::remove>::call,
-                  Watched<&FileCalls::list>::call,     Watched<&FileCalls::can_create>::call};
+                  Watched<&FileCalls::swap>::call,     Watched<&FileCalls::sync_folder>::call,
+                  Watched<&FileCalls::remove>::call,   Watched<&FileCalls::list>::call,
+                  Watched<&FileCalls::can_create>::call};
   }
   void TearDown() override {
     file_calls = real_calls;
