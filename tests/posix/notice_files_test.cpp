@@ -133,6 +133,13 @@ TEST(NoticePermission, TellsWhySavingCannotWork) {
          return path;
        },
        kWritesBack},
+      {"a directory that can be searched and written but not read",
+       [](const test::TempDir& d) {
+         const std::string path = plain_file(d);
+         chmod(d.path().c_str(), 0333);
+         return path;
+       },
+       kWritesBack},
       {"an unreadable file",
        [](const test::TempDir& d) {
          const std::string path = plain_file(d);
