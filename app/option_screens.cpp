@@ -187,11 +187,13 @@ std::int32_t last_row(const OptionScreen& screen) {
 
 std::int32_t last_value(const OptionRow& row) { return static_cast<std::int32_t>(row.lines.size()) - 1; }
 
-// The line of a value outside the option's range, in the width of its lines:
-// the option's name, then between "< " and " >" the number as read and a "?"
-// ("< 7 ? >"), without the blank where the row is too narrow ("< 12? >"),
-// and the "?" alone where even that does not fit ("< ? >").
-std::string out_of_range_line(const OptionRow& row, std::int32_t value) {
+// The line a row shows for its option's value: one of the option's own, or
+// for a value outside its range, in the width of its lines, the option's
+// name, then between "< " and " >" the number as read and a "?" ("< 7 ? >"),
+// without the blank where the row is too narrow ("< 12? >"), and the "?"
+// alone where even that does not fit ("< ? >").
+std::string shown_line(const OptionRow& row, std::int32_t value) {
+  if (value >= 0 && value <= last_value(row)) return std::string(row.lines[static_cast<std::size_t>(value)]);
   const std::string_view first = row.lines[0];
   const std::size_t value_at = first.find('<') + 2;
   const std::size_t room = first.size() - value_at - 2;
@@ -222,16 +224,23 @@ void draw_option_screen(Io io, const OptionScreen& screen, std::int32_t screen_c
     const OptionRow& row = screen.rows[static_cast<std::size_t>(i)];
     locate(s, screen.column, static_cast<std::uint16_t>(kFirstRow + i));
     use_color(s, i == screen_cursor ? kColorSelected : kColorNormal);
-    const std::int32_t value = settings.*row.option;
-    if (value >= 0 && value <= last_value(row)) {
-      print_text(s, row.lines[static_cast<std::size_t>(value)]);
-    } else {
-      print_text(s, out_of_range_line(row, value));
-    }
+    print_text(s, shown_line(row, settings.*row.option));
   }
   locate(s, screen.column, static_cast<std::uint16_t>(kFirstRow + screen_cursor));
   set_cursor_shape(s, 1);
   end_redraw(io);
+}
+
+std::optional<RowHit> option_row_at(const OptionScreen& screen, const SetupSettings& settings, int column, int row) {
+  const std::int32_t index = row - kFirstRow;
+  if (index < 0 || index > last_row(screen) || column < screen.column) return std::nullopt;
+  const OptionRow& option = screen.rows[static_cast<std::size_t>(index)];
+  const std::string line = shown_line(option, settings.*option.option);
+  const auto at = static_cast<std::size_t>(column - screen.column);
+  if (at >= line.size()) return std::nullopt;
+  if (at == line.find('<')) return RowHit{index, kScanLeft};
+  if (at == line.rfind('>')) return RowHit{index, kScanRight};
+  return RowHit{index, 0};
 }
 
 bool option_screen_key(Io io, const OptionScreen& screen, std::int32_t& screen_cursor,

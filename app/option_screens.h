@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -33,6 +34,14 @@ extern const OptionScreen kDipScreen;
 // Cursor on the selected row's first cell, then the pause.
 void draw_option_screen(Io io, const OptionScreen& screen, std::int32_t screen_cursor,
                         const SetupSettings& settings);
+
+// The row drawn on that cell of the layout, and the key a click there
+// stands for: Left on the row's "<", Right on its ">", none elsewhere.
+struct RowHit {
+  std::int32_t row = 0;
+  int scan_code = 0;
+};
+std::optional<RowHit> option_row_at(const OptionScreen& screen, const SetupSettings& settings, int column, int row);
 
 // Up/Down move the selection, Left/Right change the selected option (each
 // redraws the rows); true when Enter or Esc leaves the screen.

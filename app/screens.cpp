@@ -100,6 +100,15 @@ void draw_main_menu(Io io, std::int32_t main_cursor, std::int32_t menu_column) {
   end_redraw(io);
 }
 
+std::optional<std::int32_t> menu_entry_at(std::int32_t menu_column, int column, int row) {
+  for (std::int32_t i = 0; i < kMenuEntries; ++i) {
+    const int left = menu_column;
+    const int right = left + static_cast<int>(kMenuEntryText[static_cast<std::size_t>(i)].size());
+    if (row == menu_row(i) && column >= left && column < right) return i;
+  }
+  return std::nullopt;
+}
+
 MenuChoice main_menu_key(Io io, std::int32_t& main_cursor, std::int32_t menu_column, int scan_code) {
   switch (scan_code) {
     case kScanUp:

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -66,6 +67,9 @@ void draw_main_menu(Io io, std::int32_t main_cursor, std::int32_t menu_column);
 // How every redraw of the main menu and the option screens ends: the screen
 // shown as drawn, then the 10 ms pause.
 void end_redraw(Io io);
+
+// The entry drawn on that cell of the layout, if any.
+std::optional<std::int32_t> menu_entry_at(std::int32_t menu_column, int column, int row);
 
 // What a key on the main menu leads to.
 enum class MenuChoice { Stay, Open, Quit };

@@ -139,6 +139,39 @@ State state_key(Io io, AppState& app, State state) {
   }
 }
 
+// What a mouse event does in a state: the key it stands for, once the entry
+// or row it points at is selected. A click on the selected entry opens it;
+// on a row's "<" or ">" it is Left or Right; the wheel is Up and Down. The
+// questions and boxes take no clicks, so a stray one answers nothing.
+State state_mouse(Io io, AppState& app, State state, const MouseEvent& mouse) {
+  const OptionScreen* screen = option_screen_of(state);
+  if (state != State::MainMenu && screen == nullptr) return state;
+  int scan_code = mouse.kind == MouseEvent::Kind::WheelUp     ? kScanUp
+                  : mouse.kind == MouseEvent::Kind::WheelDown ? kScanDown
+                                                              : 0;
+  if (scan_code == 0 && screen == nullptr) {
+    const std::optional<std::int32_t> entry = menu_entry_at(app.menu_column, mouse.column, mouse.row);
+    if (!entry) return state;
+    if (*entry != app.main_cursor) {
+      app.main_cursor = *entry;
+      draw_main_menu(io, app.main_cursor, app.menu_column);
+      return state;
+    }
+    scan_code = kScanEnter;
+  } else if (scan_code == 0) {
+    const std::optional<RowHit> hit = option_row_at(*screen, app.settings, mouse.column, mouse.row);
+    if (!hit) return state;
+    if (hit->row != app.screen_cursor) {
+      app.screen_cursor = hit->row;
+      if (hit->scan_code == 0) draw_option_screen(io, *screen, app.screen_cursor, app.settings);
+    }
+    if (hit->scan_code == 0) return state;
+    scan_code = hit->scan_code;
+  }
+  app.scan_code = scan_code;
+  return state_key(io, app, state);
+}
+
 }  // namespace
 
 std::string notice_for(const FileProbe& probe, std::string_view path, std::string_view home) {
@@ -184,7 +217,13 @@ SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
   SetupEnd end = SetupEnd::Quit;
   while (!is_end(state)) {
     app.key_text = keys.poll_key();
-    if (app.key_text.empty()) {
+    State next = state;
+    if (!app.key_text.empty()) {
+      app.scan_code = scan_code_of(app.key_text);
+      next = state_key(io, app, state);
+    } else if (const std::optional<MouseEvent> mouse = keys.poll_mouse()) {
+      next = state_mouse(io, app, state, *mouse);
+    } else {
       // Show what the last key changed, then sleep until something arrives
       // instead of spinning on an empty queue.
       device.present();
@@ -194,8 +233,6 @@ SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
       }
       continue;
     }
-    app.scan_code = scan_code_of(app.key_text);
-    const State next = state_key(io, app, state);
     if (next != state) enter_state(io, app, next);
     state = next;
   }

@@ -9,8 +9,9 @@
 // burst, as a console types a paste); 0x40-0x5F a one-byte key_text (next
 // byte); 0x60-0x7F a two-byte key_text (next two); 0x80-0xBF a size change
 // to (next byte + 1) x (next byte + 1); 0xC0 and up terminal bytes, (low six
-// bits + 1) of them. Keys and bytes go through the program's input queue,
-// as a console's key records and a terminal's bytes do.
+// bits + 1) of them, mouse reports among them. Keys and bytes go through
+// the program's input queue, as a console's key records and a terminal's
+// bytes do.
 //
 // Checks the program's promises: the directory is untouched until a
 // confirmed save; pasted text (two or more text keys at once) answers no
@@ -30,7 +31,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/prompts.h"
@@ -264,10 +267,16 @@ class ScriptKeys : public zq::KeySource {
 
   std::string poll_key() override {
     run_.step();
+    mouse_.reset();
     check(run_.console.created(), "reading keys with no console");
     for (;;) {
       const zq::TakenInput taken = run_.input.take(run_.now, run_.too_small());
       if (!taken.key_text.empty()) return hand_out(taken.key_text);
+      if (taken.mouse) {
+        // As a terminal gives it: on the layout's cells, through the view.
+        mouse_ = zq::mouse_on_layout(zq::place_view(zq::kScreenLayout, run_.columns, run_.rows), *taken.mouse);
+        return {};
+      }
       if (taken.repaint) return {};
       const Event* event = run_.upcoming();
       if (event == nullptr || event->kind == Kind::Resize) return {};
@@ -284,6 +293,19 @@ class ScriptKeys : public zq::KeySource {
       }
       run_.take_event();
     }
+  }
+
+  std::optional<zq::MouseEvent> poll_mouse() override {
+    run_.step();
+    if (mouse_) {
+      check(mouse_->column >= 0 && mouse_->column < zq::kScreenLayout.width && mouse_->row >= 0 &&
+                mouse_->row < zq::kScreenLayout.height,
+            "a mouse event off the layout");
+      // No click answers a question: the run may not end on one.
+      run_.last_key_answered_save = run_.last_key_answered_quit = false;
+      run_.steps = 0;
+    }
+    return std::exchange(mouse_, std::nullopt);
   }
 
   bool wait_for_input() override {
@@ -325,6 +347,7 @@ class ScriptKeys : public zq::KeySource {
   }
 
   Run& run_;
+  std::optional<zq::MouseEvent> mouse_;  // taken by the last poll_key
 };
 
 // The in-memory console, refusing any cell or cursor outside its buffer.

@@ -41,6 +41,15 @@ int layout_row_at(const ViewPlacement& placement, int view_row) {
   return -1;
 }
 
+std::optional<MouseEvent> mouse_on_layout(const ViewPlacement& placement, const MouseEvent& event) {
+  const int column = event.column - placement.left;
+  const int row = layout_row_at(placement, event.row - placement.top);
+  if (!placement.fits || column < 0 || column >= placement.layout.width || row < 0 || event.row < placement.top) {
+    return std::nullopt;
+  }
+  return MouseEvent{event.kind, column, row};
+}
+
 std::vector<std::string> wrap_words(std::string_view text, int columns, int rows) {
   std::vector<std::string> lines;
   if (columns <= 0 || rows <= 0) return lines;

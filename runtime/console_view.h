@@ -7,12 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "runtime/console_device.h"
+#include "runtime/keyboard.h"
 
 namespace zq {
 
@@ -44,6 +46,10 @@ ViewPlacement place_view(const ViewLayout& layout, int columns, int rows);
 int view_row_of(const ViewPlacement& placement, int layout_row);
 // The layout row shown `view_row` rows below placement.top; -1 past the layout.
 int layout_row_at(const ViewPlacement& placement, int view_row);
+
+// A mouse event on the terminal's cells as one on the layout's; none when it
+// is outside the layout or the layout is not shown.
+std::optional<MouseEvent> mouse_on_layout(const ViewPlacement& placement, const MouseEvent& event);
 
 // The request shown on a terminal too small for the layout, wrapped at word
 // boundaries to `columns` and cut to `rows` lines. `what` names the thing to

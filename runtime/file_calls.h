@@ -57,9 +57,11 @@ struct FileCalls {
   // Closes a file or a spot's folder; the handle is gone even on a failure.
   int (*close)(FileHandle file);
   // Puts the file `name` in the place of the spot's file by one rename, so
-  // that the name always leads to one of the two, and waits until the
-  // rename is on the disk.
+  // that the name always leads to one of the two.
   int (*swap)(const FileSpot& spot, const std::string& name);
+  // Waits until the names in the spot's directory, as swap left them, are
+  // on the disk: until then a power cut may undo the rename.
+  int (*sync_folder)(const FileSpot& spot);
   int (*remove)(const FileSpot& spot, const std::string& name);
   // The names in the spot's directory that begin with `prefix`.
   int (*list)(const FileSpot& spot, std::string_view prefix, std::vector<std::string>& names);

@@ -86,10 +86,11 @@ void remove_stale_temporaries(const FileSpot& spot) {
 }
 
 // Writes the data to a new temporary file beside the spot's file, flushes
-// it and renames it over the file; 0 or the code. `existing`, when open,
-// lends the new file its mode, owner and attributes, and is closed before
-// the rename (Windows renames nothing over an open file). On a failure the
-// file is as it was and the temporary file is gone.
+// it, renames it over the file and syncs the folder; 0 or the code.
+// `existing`, when open, lends the new file its mode, owner and attributes,
+// and is closed before the rename (Windows renames nothing over an open
+// file). On a failure before the rename the file is as it was and the
+// temporary file is gone.
 int replace_by_rename(const FileSpot& spot, std::string_view data, Closer& existing) {
   std::string name;
   FileHandle temp = kNoHandle;
@@ -105,8 +106,10 @@ int replace_by_rename(const FileSpot& spot, std::string_view data, Closer& exist
   if (code == 0) {
     existing.close();
     code = file_calls.swap(spot, name);
+    // Done once the rename is on the disk; the temporary file is gone.
+    if (code == 0) return file_calls.sync_folder(spot);
   }
-  if (code != 0) file_calls.remove(spot, name);
+  file_calls.remove(spot, name);
   return code;
 }
 

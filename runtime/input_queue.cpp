@@ -20,6 +20,7 @@ constexpr char kCtrlL = 0x0C;
 // consoles report with no character). Arrows, Shift and the other keys
 // without one are never pasted.
 bool carries_character(std::string_view key) {
+  if (key.empty()) return false;  // a mouse event
   return static_cast<unsigned char>(key[0]) != 255 || (key.size() == 2 && key[1] == kScanEsc);
 }
 
@@ -79,6 +80,10 @@ void InputQueue::add_key(std::string_view key_text, Clock::time_point now) {
   if (presses_.size() < kMaxPresses) presses_.push_back({std::string(key_text), false});
 }
 
+void InputQueue::add_mouse(const MouseEvent& event) {
+  if (presses_.size() < kMaxPresses) presses_.push_back({{}, false, event});
+}
+
 bool InputQueue::has_room() const { return bytes_.size() < kMaxPendingBytes; }
 
 TakenInput InputQueue::take(Clock::time_point now, bool hidden) {
@@ -92,13 +97,15 @@ TakenInput InputQueue::take(Clock::time_point now, bool hidden) {
     if (key.consumed == 0) break;
     bytes_.erase(0, key.consumed);
     in_paste_ = key.in_paste;
+    if (key.mouse) return {{}, false, key.mouse};
     if (!key.key_text.empty()) return taken(key.key_text);
   }
   if (presses_.empty()) return {};
   if (!presses_.front().settled && since(last_press_, now) < kBurstGap) return {};
-  std::string key = std::move(presses_.front().key_text);
+  Press press = std::move(presses_.front());
   presses_.pop_front();
-  return taken(std::move(key));
+  if (press.mouse) return {{}, false, press.mouse};
+  return taken(std::move(press.key_text));
 }
 
 std::optional<std::chrono::milliseconds> InputQueue::time_to_decide(Clock::time_point now) const {

@@ -14,6 +14,8 @@
 //    over late, a remote link in chunks) are kept in order, and so are a
 //    held key's repeats. A group is given out once kBurstGap has passed
 //    without another press.
+//  - Mouse events come in order with the keys, never pasted and never part
+//    of a group; a terminal's come from its bytes, a console's whole.
 //  - Whatever arrives while the screen is hidden (too small) is dropped.
 //  - Ctrl+L asks for a repaint; it is not a key of the program.
 // The reader passes the time of every arrival and every look, so the rules
@@ -27,6 +29,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/keyboard.h"
+
 namespace zq {
 
 // How close behind each other the key presses of one group come. A paste
@@ -37,6 +41,7 @@ inline constexpr std::chrono::milliseconds kBurstGap{10};
 struct TakenInput {
   std::string key_text;  // the key pressed, or empty
   bool repaint = false;  // Ctrl+L: everything on the screen drawn anew
+  std::optional<MouseEvent> mouse = {};  // on the terminal's or the window's cells
 };
 
 class InputQueue {
@@ -47,6 +52,8 @@ class InputQueue {
   void add_bytes(std::string_view bytes, Clock::time_point now);
   // A key press a console reported, as its key_text, read at `now`.
   void add_key(std::string_view key_text, Clock::time_point now);
+  // A mouse event a console reported, after the keys before it.
+  void add_mouse(const MouseEvent& event);
   // Whether the reader may take more input: pending bytes are bounded, and
   // what is not read yet waits in the system's own buffer.
   bool has_room() const;
@@ -62,8 +69,9 @@ class InputQueue {
 
  private:
   struct Press {
-    std::string key_text;
+    std::string key_text;  // empty for a mouse event
     bool settled = false;  // its group has ended: a later key came long after it
+    std::optional<MouseEvent> mouse = {};
   };
   std::chrono::milliseconds since(std::optional<Clock::time_point> then, Clock::time_point now) const;
 

@@ -116,6 +116,36 @@ std::string lookup_final(const FinalRow (&rows)[N], char final) {
 
 bool is_final(char c) { return c >= 0x40 && c <= 0x7E; }
 
+// The event of a mouse report's button byte, less its 32 offset, at the
+// terminal's 1-based cell: left press or a wheel notch; none for releases,
+// moves and other buttons. Shift, Alt and Ctrl (4, 8, 16) do not matter.
+std::optional<MouseEvent> mouse_event(int button, int column, int row) {
+  if (column < 1 || row < 1) return std::nullopt;
+  constexpr int kModifiers = 4 | 8 | 16;
+  switch (button & ~kModifiers) {
+    case 0: return MouseEvent{MouseEvent::Kind::Press, column - 1, row - 1};
+    case 64: return MouseEvent{MouseEvent::Kind::WheelUp, column - 1, row - 1};
+    case 65: return MouseEvent{MouseEvent::Kind::WheelDown, column - 1, row - 1};
+    default: return std::nullopt;
+  }
+}
+
+// ESC [ < b ; x ; y, then M for a press or m for a release.
+std::optional<MouseEvent> sgr_mouse(std::string_view params, char final) {
+  int numbers[3] = {};
+  const char* p = params.data() + 1;  // past the <
+  const char* end = params.data() + params.size();
+  for (int i = 0; i < 3; ++i) {
+    const auto parsed = std::from_chars(p, end, numbers[i]);
+    if (parsed.ec != std::errc() || (i < 2 ? parsed.ptr == end || *parsed.ptr != ';' : parsed.ptr != end)) {
+      return std::nullopt;
+    }
+    p = parsed.ptr + 1;
+  }
+  if (final == 'm') return std::nullopt;
+  return mouse_event(numbers[0], numbers[1], numbers[2]);
+}
+
 // An escape sequence cut short: wait for its rest, or drop it once input
 // has been idle long enough that no rest is coming.
 DecodedKey wait_or_drop(std::string_view input, std::chrono::milliseconds idle) {
@@ -137,6 +167,13 @@ DecodedKey decode_csi(std::string_view input, std::chrono::milliseconds idle) {
   // A byte that cannot end a sequence: drop what came before it, keep it.
   if (!is_final(final)) return {i, {}};
   const std::string_view params = input.substr(2, i - 2);
+  if (final == 'M' && params.empty()) {
+    // ESC [ M and three bytes: the button and the cell, each plus 32.
+    if (input.size() < 6) return wait_or_drop(input, idle);
+    const auto byte = [&input](std::size_t at) { return static_cast<unsigned char>(input[at]) - 32; };
+    return {6, {}, false, mouse_event(byte(3), byte(4), byte(5))};
+  }
+  if ((final == 'M' || final == 'm') && params.starts_with('<')) return {i + 1, {}, false, sgr_mouse(params, final)};
   if (final != '~') return {i + 1, lookup_final(kCsiFinals, final)};
   int number = 0;
   const auto parsed = std::from_chars(params.data(), params.data() + params.size(), number);

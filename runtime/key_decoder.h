@@ -2,13 +2,18 @@
 // function of the pending bytes, how long input has been idle and whether a
 // paste is under way, so it is tested without a terminal. Pasted text is
 // never keys: a bracketed paste (ESC [ 200 ~ ... ESC [ 201 ~) is dropped
-// whole, however it is split across reads.
+// whole, however it is split across reads, and a mouse report in it with it.
+// Mouse reports (SGR, ESC [ < b ; x ; y M, and the older ESC [ M b x y) are
+// mouse events, never keys.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "runtime/keyboard.h"
 
 namespace zq {
 
@@ -24,6 +29,7 @@ struct DecodedKey {
   std::size_t consumed = 0;  // bytes taken from the input; 0 = wait for more
   std::string key_text;      // empty when the bytes made no key (dropped)
   bool in_paste = false;     // the bytes after `consumed` are still pasted text
+  std::optional<MouseEvent> mouse = {};  // a mouse report's event, on the terminal's cells
 };
 
 // Decodes the first key of `input`. `idle` is the time since the last byte

@@ -4,7 +4,9 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "runtime/keyboard.h"
@@ -25,13 +27,19 @@ inline const std::string kYesUpper = letter('Y', 21);
 inline const std::string kNo = letter('n', 49);
 inline const std::string kNoUpper = letter('N', 49);
 
-// Hands out its keys one per poll, with an empty poll between keys the way a
-// real queue runs dry; input ends when the script does.
+inline MouseEvent click(int column, int row) { return {MouseEvent::Kind::Press, column, row}; }
+inline MouseEvent wheel_down(int column, int row) { return {MouseEvent::Kind::WheelDown, column, row}; }
+inline MouseEvent wheel_up(int column, int row) { return {MouseEvent::Kind::WheelUp, column, row}; }
+
+// Hands out its keys and mouse events one per poll, with an empty poll
+// between them the way a real queue runs dry; input ends when the script does.
 class ScriptedKeys : public KeySource {
  public:
+  using Input = std::variant<std::string, MouseEvent>;
   ScriptedKeys() = default;
   explicit ScriptedKeys(std::vector<std::string> keys) : keys_(keys.begin(), keys.end()) {}
   void add(const std::vector<std::string>& keys) { keys_.insert(keys_.end(), keys.begin(), keys.end()); }
+  void add(const MouseEvent& mouse) { keys_.push_back(mouse); }
   // Runs `action` when the program polls for the key after the ones added so far.
   void then(std::function<void()> action) { actions_.emplace_back(taken_ + keys_.size(), std::move(action)); }
 
@@ -41,11 +49,12 @@ class ScriptedKeys : public KeySource {
       actions_.pop_front();
       action();
     }
-    if (keys_.empty()) return {};
-    std::string key = keys_.front();
-    keys_.pop_front();
-    ++taken_;
-    return key;
+    if (keys_.empty() || !std::holds_alternative<std::string>(keys_.front())) return {};
+    return std::get<std::string>(take());
+  }
+  std::optional<MouseEvent> poll_mouse() override {
+    if (keys_.empty() || !std::holds_alternative<MouseEvent>(keys_.front())) return std::nullopt;
+    return std::get<MouseEvent>(take());
   }
   bool wait_for_input() override {
     ++waits_;
@@ -61,7 +70,14 @@ class ScriptedKeys : public KeySource {
   bool done() const { return keys_.empty(); }
 
  private:
-  std::deque<std::string> keys_;
+  Input take() {
+    Input input = std::move(keys_.front());
+    keys_.pop_front();
+    ++taken_;
+    return input;
+  }
+
+  std::deque<Input> keys_;
   std::deque<std::pair<std::size_t, std::function<void()>>> actions_;
   std::size_t taken_ = 0;
   int waits_ = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,30 @@ TEST(PlaceView, TheLayoutIsTheCallers) {
   const ViewPlacement p = place_view({40, 10, kLastRow, 7}, 41, 9);
   EXPECT_TRUE(p.fits && p.left == 0 && p.rows_shown == 9 && layout_row_at(p, 8) == 8 && view_row_of(p, 9) < 0);
   EXPECT_FALSE(place_view({40, 10, kLastRow, 7}, 41, 8).fits);
+}
+
+// A mouse event on the terminal lands on the layout cell shown there: from
+// the layout's corner, past rows left out; none around the layout.
+TEST(MouseOnLayout, Table) {
+  struct Case {
+    int columns, rows;
+    int column, row;                  // on the terminal
+    std::optional<CellPos> expected;  // on the layout
+  };
+  const Case cases[] = {
+      {80, 25, 35, 12, CellPos{35, 12}}, {120, 40, 55, 19, CellPos{35, 12}}, {120, 40, 19, 19, std::nullopt},
+      {120, 40, 100, 19, std::nullopt},  {120, 40, 55, 6, std::nullopt},     {120, 40, 55, 32, std::nullopt},
+      {80, 23, 35, 10, CellPos{35, 12}},  // rows 0 and 5 left out
+      {80, 23, 0, 0, CellPos{0, 1}},     {80, 22, 35, 12, std::nullopt},     {80, 25, 80, 12, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const MouseEvent on_terminal{MouseEvent::Kind::WheelUp, c.column, c.row};
+    const std::optional<MouseEvent> on_layout = mouse_on_layout(place_view(kLayout, c.columns, c.rows), on_terminal);
+    const std::optional<MouseEvent> expected =
+        c.expected ? std::optional(MouseEvent{MouseEvent::Kind::WheelUp, c.expected->column, c.expected->row})
+                   : std::nullopt;
+    EXPECT_EQ(on_layout, expected) << c.columns << "x" << c.rows << " at " << c.column << "," << c.row;
+  }
 }
 
 // The layout rows a terminal of that height shows, top to bottom.

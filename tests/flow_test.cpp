@@ -208,6 +208,68 @@ TEST(Flow, AnyKeyOnTheErrorBoxReturnsToTheMenu) {
   EXPECT_EQ(run.console.cursor().row, 18);
 }
 
+// Every cell's character and colour, and the cursor.
+std::string picture(const MemoryConsole& console) {
+  std::string cells;
+  for (std::uint16_t r = 0; r < console.height(); ++r) {
+    cells += console.row_text(r);
+    for (std::uint16_t c = 0; c < console.width(); ++c) cells += static_cast<char>(console.cell(c, r).attr);
+  }
+  return cells + std::to_string(console.cursor().column) + "," + std::to_string(console.cursor().row) +
+         (console.cursor_visible() ? "+" : "-");
+}
+
+// A click or a wheel notch does what its key does: the same screen, cell
+// for cell, and the same options. Questions and boxes take no click, nor
+// does anything off the entries and rows.
+TEST(Flow, MouseDoesWhatItsKeyDoes) {
+  using test::click;
+  struct Case {
+    const char* what;
+    std::vector<test::ScriptedKeys::Input> with_mouse;
+    std::vector<std::string> keys;
+  };
+  const Case cases[] = {
+      {"a click on Sound selects it", {click(35, 12)}, {kDown}},
+      {"a click on the selected entry opens it", {click(30, 12), click(45, 12)}, {kDown, kEnter}},
+      {"the wheel moves the selection", {test::wheel_down(0, 0), test::wheel_down(0, 0), test::wheel_up(79, 24)},
+       {kDown}},
+      {"a click on a row's > is Right", {kDown, kDown, kEnter, click(55, 10)}, {kDown, kDown, kEnter, kDown, kDown, kRight}},
+      {"a click on a row's < is Left", {kEnter, click(30, 9)}, {kEnter, kDown, kLeft}},
+      {"a click on a row selects it", {kDown, kEnter, click(12, 10), click(13, 10)}, {kDown, kEnter, kDown, kDown}},
+      {"the wheel on a screen", {kEnter, test::wheel_up(0, 0)}, {kEnter, kUp}},
+      {"clicks on the questions answer nothing", {kEsc, click(40, 12), click(56, 12), kNo, kUp, kEnter, click(60, 12)},
+       {kEsc, kNo, kUp, kEnter}},
+      {"clicks off the entries and rows do nothing",
+       {click(10, 24), click(29, 10), click(46, 10), click(35, 11), kEnter, click(11, 8), click(47, 9), click(20, 11)},
+       {kEnter}},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;  // one folder, which the notice names, for both runs
+    std::string pictures[2];
+    SetupSettings settings[2];
+    for (int run = 0; run < 2; ++run) {
+      MemoryConsole console;
+      test::ScriptedKeys keys;
+      if (run == 0) {
+        for (const test::ScriptedKeys::Input& input : c.with_mouse) {
+          if (const auto* key = std::get_if<std::string>(&input)) keys.add({*key});
+          if (const auto* mouse = std::get_if<MouseEvent>(&input)) keys.add(*mouse);
+        }
+      } else {
+        keys.add(c.keys);
+      }
+      AppState app;
+      app.config_path = dir.file("zorvikqm.ini");
+      EXPECT_EQ(run_setup(console, keys, app), SetupEnd::InputEnded) << c.what;
+      pictures[run] = picture(console);
+      settings[run] = app.settings;
+    }
+    EXPECT_EQ(pictures[0], pictures[1]) << c.what;
+    EXPECT_EQ(settings[0], settings[1]) << c.what;
+  }
+}
+
 TEST(Flow, ConsoleThatCannotOpenReadsNothing) {
   SetupRun run;
   run.console.fail_create(true);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@ namespace {
 using std::chrono::milliseconds;
 
 std::string K(unsigned char character, unsigned char scan) { return key_text(character, scan); }
+
+// A mouse event as the tables write it: "press 35,12", "wheel up 0,0".
+std::string M(const MouseEvent& event) {
+  constexpr const char* kKinds[] = {"press ", "wheel up ", "wheel down "};
+  return kKinds[static_cast<int>(event.kind)] + std::to_string(event.column) + "," + std::to_string(event.row);
+}
 
 struct Decoded {
   std::vector<std::string> keys;  // key_texts in order, dropped bytes left out
@@ -30,6 +37,7 @@ Decoded decode_all(std::string_view input, milliseconds idle, bool in_paste = fa
     const DecodedKey d = decode_key(input, idle, out.in_paste);
     if (d.consumed == 0) break;
     if (!d.key_text.empty()) out.keys.push_back(d.key_text);
+    if (d.mouse) out.keys.push_back(M(*d.mouse));
     out.in_paste = d.in_paste;
     input.remove_prefix(d.consumed);
   }
@@ -98,6 +106,17 @@ const KeyCase kCases[] = {
     {"ss3_split_waits_for_rest", "\x1bO", 0, {}, 2},
     {"utf8_bytes_dropped", "\xc3\xa9x", 0, {K('x', 45)}, 0},
     {"burst_of_arrows", "\x1b[B\x1b[B\x1b[A\r", 0, {kDown, kDown, kUp, kEnter}, 0},
+    {"sgr_click_press_only", "\x1b[<0;36;13M\x1b[<0;36;13m", 0, {"press 35,12"}, 0},
+    {"sgr_wheel_and_modifiers", "\x1b[<64;1;1M\x1b[<65;2;3M\x1b[<16;4;5M", 0,
+     {"wheel up 0,0", "wheel down 1,2", "press 3,4"}, 0},
+    {"sgr_other_buttons_and_drags_dropped", "\x1b[<1;5;5M\x1b[<2;5;5M\x1b[<32;6;5M\x1b[<0;0;5Mq", 0, {K('q', 16)}, 0},
+    {"sgr_past_column_223", "\x1b[<0;300;2M", 0, {"press 299,1"}, 0},
+    {"sgr_malformed_dropped", "\x1b[<0;5M\x1b[<0;5;5;5Mn", 0, {K('n', 49)}, 0},
+    {"x10_click_then_release", "\x1b[M !(\x1b[M#!(y", 0, {"press 0,7", K('y', 21)}, 0},
+    {"x10_wheel", "\x1b[Ma\x22\x22", 0, {"wheel down 1,1"}, 0},
+    {"x10_cut_short_waits", "\x1b[M !", 0, {}, 5},
+    {"x10_cut_short_dropped_after_delay", "\x1b[M !", 30, {}, 0},
+    {"mouse_report_in_a_paste_is_pasted", "\x1b[200~\x1b[<0;5;5M\x1b[M !!\x1b[201~", 0, {}, 0},
 };
 
 // Names the case in test output instead of dumping its bytes.
@@ -186,6 +205,7 @@ struct Arrival {
   int at_ms;
   std::string bytes;
   std::string key = {};
+  std::optional<MouseEvent> mouse = {};
 };
 
 struct QueueCase {
@@ -205,8 +225,8 @@ std::vector<std::string> take_all(const QueueCase& c) {
   const auto look_until = [&](Clock::time_point until) {
     for (;;) {
       const TakenInput t = queue.take(now, now < Clock::time_point{} + milliseconds(c.hidden_until_ms));
-      if (t.repaint || !t.key_text.empty()) {
-        taken.push_back(t.repaint ? "repaint" : t.key_text);
+      if (t.repaint || !t.key_text.empty() || t.mouse) {
+        taken.push_back(t.repaint ? "repaint" : t.mouse ? M(*t.mouse) : t.key_text);
         continue;
       }
       const auto decide = queue.time_to_decide(now);
@@ -219,6 +239,7 @@ std::vector<std::string> take_all(const QueueCase& c) {
     now = Clock::time_point{} + milliseconds(a.at_ms);
     queue.add_bytes(a.bytes, now);
     queue.add_key(a.key, now);
+    if (a.mouse) queue.add_mouse(*a.mouse);
   }
   look_until(Clock::time_point::max());
   EXPECT_TRUE(queue.empty()) << c.name;
@@ -226,6 +247,7 @@ std::vector<std::string> take_all(const QueueCase& c) {
 }
 
 const std::string kShift = K(255, 42), kY = K('y', 21), kN = K('n', 49);
+constexpr MouseEvent kClick{MouseEvent::Kind::Press, 35, 12};
 
 const QueueCase kQueueCases[] = {
     {"terminal: a sequence split across reads", {{0, "\x1b"}, {10, "[B"}}, {kDown}},
@@ -254,7 +276,11 @@ const QueueCase kQueueCases[] = {
     {"console: a paste of Yy, Shift kept", {{0, "", kShift}, {0, "", K('Y', 21)}, {0, "", kShift}, {0, "", kY}},
      {kShift, kShift}},
     {"console: Down, then a paste in the same read", {{0, "", kDown}, {0, "", kN}, {0, "", kN}}, {kDown}},
+    {"console: a click between keys keeps its place", {{0, "", kDown}, {0, "", "", kClick}, {0, "", kEnter}},
+     {kDown, M(kClick), kEnter}},
+    {"console: a click in a paste stays", {{0, "", kY}, {0, "", "", kClick}, {0, "", kY}}, {M(kClick)}},
     {"console: typed while hidden", {{0, "", kY}, {100, "", kN}}, {kN}, 50},
+    {"console: clicked while hidden", {{0, "", "", kClick}, {100, "", kN}}, {kN}, 50},
     {"console: Ctrl+L repaints", {{0, "", K(12, 38)}}, {"repaint"}},
 };
 

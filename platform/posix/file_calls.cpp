@@ -192,12 +192,27 @@ int close_file(FileHandle file) { return ::close(fd_of(file)) == 0 ? 0 : errno; 
 
 int swap_in(const FileSpot& spot, const std::string& name) {
   const int dir = fd_of(spot.folder);
-  if (renameat(dir, name.c_str(), dir, spot.name.c_str()) != 0) return errno;
-  // The rename lives in the directory: synced, it survives a power cut. A
-  // directory held only for searching, or a file system that syncs no
-  // directories, cannot be synced; the rename is done all the same.
-  if (fsync(dir) != 0 && errno != EBADF && errno != EINVAL) return errno;
-  return 0;
+  return renameat(dir, name.c_str(), dir, spot.name.c_str()) == 0 ? 0 : errno;
+}
+
+// The rename lives in the directory: synced, it survives a power cut.
+int sync_folder(const FileSpot& spot) {
+  const int dir = fd_of(spot.folder);
+  if (fsync(dir) == 0 || errno == EINVAL) return 0;  // EINVAL: a file system that syncs no directories
+  if (errno != EBADF) return errno;
+  // A directory that may be searched but not read (mode 0333) is held only
+  // for searching, which cannot be synced: its file system is, through the
+  // file that now has the name.
+  const int file = openat(dir, spot.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (file < 0) return errno;
+#if defined(__linux__)
+  const int code = syncfs(file) == 0 ? 0 : errno;
+#else
+  sync();  // elsewhere only every file system at once
+  const int code = 0;
+#endif
+  ::close(file);
+  return code;
 }
 
 int remove_file(const FileSpot& spot, const std::string& name) {
@@ -227,8 +242,8 @@ int can_create(const FileSpot& spot) {
 }  // namespace
 
 FileCalls file_calls = {
-    locate,   open_file,  read_file, create_file, write_at,   truncate_file, flush_file,
-    close_file, swap_in,  remove_file, list_names, can_create,
+    locate,     open_file, read_file,   create_file, write_at,   truncate_file, flush_file,
+    close_file, swap_in,   sync_folder, remove_file, list_names, can_create,
 };
 
 const FileCodes file_codes = {ENOENT, ENOENT, EEXIST, EACCES, EPERM, EISDIR, EINVAL, ENOMEM, EINVAL};

@@ -108,6 +108,23 @@ bool make_pair(short pair, int foreground, int background) {
 #endif
 }
 
+// The strings that switch mouse reports on and off: terminfo's XM where it
+// has one (the xterm family's, in SGR form: columns past 223 work), else,
+// where it names the mouse's key (kmous), button presses in SGR form where
+// the terminal knows it and in the older form where not. The Linux
+// console's mouse is gpm's, and no terminal without kmous gets either.
+void mouse_strings(std::string_view term, std::string& on, std::string& off) {
+  on.clear();
+  off.clear();
+  if (const char* xm = capability("XM")) {
+    if (const char* start = tiparm(xm, 1)) on = without_padding(start);
+    if (const char* stop = tiparm(xm, 0)) off = without_padding(stop);
+  } else if (capability("kmous") != nullptr && !term.starts_with("linux")) {
+    on = "\x1b[?1000h\x1b[?1006h";
+    off = "\x1b[?1006l\x1b[?1000l";
+  }
+}
+
 }  // namespace
 
 bool Terminal::usable(std::string& why) {
@@ -142,11 +159,12 @@ bool Terminal::usable(std::string& why) {
   return true;
 }
 
-// What every way out writes: bracketed paste off, cursor shown, colours
+// What every way out writes: mouse reports and bracketed paste off, cursor shown, colours
 // reset, title popped, and the alternate screen left; a terminal without one
 // is cleared instead, so the program's screen does not stay behind the shell.
 std::string Terminal::Impl::restore_bytes() const {
   std::string bytes = "\x18";  // CAN: ends any escape sequence cut off by a signal
+  bytes += mouse_off;
   bytes += paste_off;
   bytes += capability_bytes("cnorm");
   bytes += capability_bytes("sgr0");
@@ -159,6 +177,7 @@ void Terminal::Impl::enter_screen(bool push_title) {
   tty_write(enter_alternate);
   if (push_title && xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
   tty_write(paste_on);
+  tty_write(mouse_on);
 }
 
 bool Terminal::Impl::create(ScreenGeometry& geometry) {
@@ -204,6 +223,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
     paste_on = "\x1b[?2004h";
     paste_off = "\x1b[?2004l";
   }
+  mouse_strings(term ? term : "", mouse_on, mouse_off);
   tty_arm(restore_bytes());
 
   // Our key reader owns standard input; without this ncurses would cut a
@@ -231,6 +251,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   }
   if (xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
   tty_write(paste_on);
+  tty_write(mouse_on);
 
   // The program's screen is the layout's size whatever the terminal's; the
   // view places it on the terminal.
@@ -240,6 +261,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
   next_pair = 1;
   applied_cursor = -1;
   input = InputQueue();
+  mouse.reset();
   ended = false;
   active = true;
   dirty = full_redraw = true;

@@ -1,11 +1,13 @@
 // The real terminal: a ConsoleDevice whose truth is a MemoryConsole of the
 // layout's size, shown (present) on the terminal's alternate screen through
 // ncurses and placed there by the view's rules, and a KeySource that turns
-// terminal keys into key_texts. The terminal is restored on every way out.
+// terminal keys into key_texts and its mouse reports, where terminfo says it
+// sends them, into mouse events. The terminal is restored on every way out.
 // One per process: the signal handlers that restore it are process-wide.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "runtime/console_device.h"
@@ -37,6 +39,7 @@ class Terminal : public ConsoleDevice, public KeySource {
   void present() override;
 
   std::string poll_key() override;
+  std::optional<MouseEvent> poll_mouse() override;
   bool wait_for_input() override;
 
  private:

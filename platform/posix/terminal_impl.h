@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/posix/terminal.h"
@@ -48,6 +49,7 @@ struct Terminal::Impl {
   std::string title_start, title_end;
   std::string paste_on, paste_off;  // bracketed paste, where the terminal has it
   std::string enter_alternate, leave_alternate;  // smcup and rmcup, which ncurses no longer sends
+  std::string mouse_on, mouse_off;  // mouse reports, where the terminal sends them
   int colours = 0;
   bool rgb_colours = false;  // colours sent as 0xRRGGBB values
   short next_pair = 1;
@@ -55,13 +57,14 @@ struct Terminal::Impl {
   std::array<bool, 256> attr_known{};
 
   InputQueue input;  // key bytes read but not yet taken
+  std::optional<MouseEvent> mouse;  // taken by the last poll_key, for poll_mouse
   bool ended = false;
 
   bool create(ScreenGeometry& geometry);
   void release();
   std::string restore_bytes() const;
-  // Takes the terminal (again): alternate screen, bracketed paste, and the
-  // shell's title pushed when `push_title`.
+  // Takes the terminal (again): alternate screen, bracketed paste, mouse
+  // reports, and the shell's title pushed when `push_title`.
   void enter_screen(bool push_title);
   chtype attribute(std::uint16_t attr);
   void handle_events();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/posix/tty_session.h"
 // Last: it brings in term.h, whose capability macros clash with our names.
@@ -30,13 +31,17 @@ void Terminal::Impl::read_input() {
 
 std::string Terminal::poll_key() {
   Impl& t = *impl_;
+  t.mouse.reset();
   if (!t.active) return {};
   t.handle_events();
   t.read_input();
   const TakenInput taken = t.input.take(Clock::now(), t.too_small());
   if (taken.repaint) t.repaint();
+  if (taken.mouse) t.mouse = mouse_on_layout(place_view(t.layout, COLS, LINES), *taken.mouse);
   return taken.key_text;
 }
+
+std::optional<MouseEvent> Terminal::poll_mouse() { return std::exchange(impl_->mouse, std::nullopt); }
 
 bool Terminal::wait_for_input() {
   Impl& t = *impl_;

@@ -89,15 +89,16 @@ LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
 }
 
 // The input mode the program runs in, from the user's: key records as the
-// keyboard makes them (not VT sequences), size changes reported, Ctrl+C
-// kept as a signal. Quick Edit goes: with it, a click into the window
-// starts a selection that takes the keys typed next (and, in the classic
-// console, stops the program's output) until it ends. Clearing it takes
-// the extended flags.
+// keyboard makes them (not VT sequences), size changes and the mouse
+// reported, Ctrl+C kept as a signal. Quick Edit goes: with it, a click into
+// the window starts a selection that takes the keys typed next (and, in the
+// classic console, stops the program's output) until it ends, and the mouse
+// reaches no program. Clearing it takes the extended flags.
 DWORD program_input_mode(DWORD user_mode) {
-  constexpr DWORD kOff = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_MOUSE_INPUT | ENABLE_VIRTUAL_TERMINAL_INPUT |
+  constexpr DWORD kOff = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_VIRTUAL_TERMINAL_INPUT |
                          ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
-  return (user_mode & ~kOff) | ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS;
+  return (user_mode & ~kOff) | ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT |
+         ENABLE_EXTENDED_FLAGS;
 }
 
 }  // namespace
@@ -144,8 +145,11 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   model = MemoryConsole(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   model.create(geometry);
   keys = InputQueue();
+  mouse_buttons = 0;
+  mouse.reset();
   shown.clear();
-  cursor_known = false;
+  shown_place.reset();
+  shown_shape.reset();
   wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   // NO_COLOR: the console's own colours, as the user's buffer has them.
   colours = !colours_refused(std::getenv("NO_COLOR"));
@@ -233,7 +237,8 @@ void WindowsConsole::Impl::refit() {
     }
   }
   write_block(buffer, window, width, origin);
-  cursor_known = false;
+  shown_place.reset();
+  shown_shape.reset();
   apply_cursor();
 }
 
@@ -301,21 +306,18 @@ void WindowsConsole::Impl::apply_cursor() {
   const CellPos cursor = model.cursor();
   const int row = view.fits ? view_row_of(view, cursor.row) : -1;
   const bool visible = model.cursor_visible() && row >= 0;
-  const CONSOLE_CURSOR_INFO cursor_info{visible ? model.cursor_size() : shown_cursor_info.dwSize,
-                                        visible ? TRUE : FALSE};
   if (visible) {
     const COORD place = cell_at(view.left + cursor.column, view.top + row);
-    if (!cursor_known || place.X != shown_cursor.X || place.Y != shown_cursor.Y) {
+    if (!shown_place || place.X != shown_place->X || place.Y != shown_place->Y) {
       SetConsoleCursorPosition(buffer, place);
-      shown_cursor = place;
+      shown_place = place;
     }
   }
-  if (!cursor_known || cursor_info.dwSize != shown_cursor_info.dwSize ||
-      cursor_info.bVisible != shown_cursor_info.bVisible) {
-    SetConsoleCursorInfo(buffer, &cursor_info);
-    shown_cursor_info = cursor_info;
+  const CONSOLE_CURSOR_INFO shape{model.cursor_size(), visible ? TRUE : FALSE};
+  if (!shown_shape || shape.dwSize != shown_shape->dwSize || shape.bVisible != shown_shape->bVisible) {
+    SetConsoleCursorInfo(buffer, &shape);
+    shown_shape = shape;
   }
-  cursor_known = true;
 }
 
 WindowsConsole::WindowsConsole(const ViewLayout& layout) : impl_(std::make_unique<Impl>(layout)) {}

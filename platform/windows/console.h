@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "runtime/console_device.h"
@@ -29,6 +30,10 @@ namespace zq {
 // the low byte of its scan code; every other record (key-up, mouse, focus,
 // menu, size) gives the empty text. The repeat count does not multiply.
 std::string key_of_record(const INPUT_RECORD& record);
+// The mouse event of one input record, on the buffer's cells: the left
+// button going down (`buttons`, the buttons down before, is kept up to
+// date) or the wheel turned; every other record gives none.
+std::optional<MouseEvent> mouse_of_record(const INPUT_RECORD& record, DWORD& buttons);
 
 class WindowsConsole : public ConsoleDevice, public KeySource {
  public:
@@ -54,6 +59,7 @@ class WindowsConsole : public ConsoleDevice, public KeySource {
   void present() override;
 
   std::string poll_key() override;
+  std::optional<MouseEvent> poll_mouse() override;
   bool wait_for_input() override;
   // Reads the records that come meanwhile, so that the input queue learns
   // when each key arrived even while the program pauses.

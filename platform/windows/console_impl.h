@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,11 +29,10 @@ struct WindowsConsole::Impl {
   ViewPlacement view;     // where the window shows the layout; fits is false while it cannot
   COORD origin{0, 0};     // the window's top-left cell in the buffer
   std::vector<Cell> shown;  // the layout's cells as the console shows them, row by row
-  // The cursor as last set on the console; unknown (forcing both calls)
-  // after the window was written whole.
-  bool cursor_known = false;
-  COORD shown_cursor{0, 0};
-  CONSOLE_CURSOR_INFO shown_cursor_info{};
+  // The cursor as last set on the console; unknown, so set anew, after the
+  // window was written whole.
+  std::optional<COORD> shown_place;
+  std::optional<CONSOLE_CURSOR_INFO> shown_shape;
 
   HANDLE input = INVALID_HANDLE_VALUE;     // CONIN$
   HANDLE user_output = INVALID_HANDLE_VALUE;  // CONOUT$: the user's buffer at start
@@ -42,6 +42,8 @@ struct WindowsConsole::Impl {
   std::wstring user_title;
   bool title_saved = false;
   InputQueue keys;
+  DWORD mouse_buttons = 0;           // the buttons down at the last mouse record
+  std::optional<MouseEvent> mouse;   // taken by the last poll_key, for poll_mouse
   bool ended = false;      // the input handle failed for good
   bool colours = true;     // false under NO_COLOR
   WORD own_attribute = 7;  // the user's buffer's colours at start

@@ -3,6 +3,7 @@
 // instead of a busy loop.
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "platform/windows/console.h"
 #include "platform/windows/console_impl.h"
@@ -15,6 +16,26 @@ std::string key_of_record(const INPUT_RECORD& record) {
   if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return {};
   const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
   return key_text(static_cast<unsigned char>(key.uChar.AsciiChar), static_cast<unsigned char>(key.wVirtualScanCode));
+}
+
+std::optional<MouseEvent> mouse_of_record(const INPUT_RECORD& record, DWORD& buttons) {
+  if (record.EventType != MOUSE_EVENT) return std::nullopt;
+  const MOUSE_EVENT_RECORD& mouse = record.Event.MouseEvent;
+  const MouseEvent at{MouseEvent::Kind::Press, mouse.dwMousePosition.X, mouse.dwMousePosition.Y};
+  if ((mouse.dwEventFlags & MOUSE_WHEELED) != 0) {
+    // The wheel's turn is the signed high word: away from the user is up.
+    const auto delta = static_cast<SHORT>(HIWORD(mouse.dwButtonState));
+    if (delta == 0) return std::nullopt;
+    return MouseEvent{delta > 0 ? MouseEvent::Kind::WheelUp : MouseEvent::Kind::WheelDown, at.column, at.row};
+  }
+  if ((mouse.dwEventFlags & (MOUSE_MOVED | MOUSE_HWHEELED)) != 0) return std::nullopt;
+  // A record tells which buttons are down now: the left one going down is a
+  // press, a double click's second one included.
+  const bool pressed = (mouse.dwButtonState & FROM_LEFT_1ST_BUTTON_PRESSED) != 0 &&
+                       ((buttons & FROM_LEFT_1ST_BUTTON_PRESSED) == 0 || (mouse.dwEventFlags & DOUBLE_CLICK) != 0);
+  buttons = mouse.dwButtonState;
+  if (!pressed) return std::nullopt;
+  return at;
 }
 
 // All records are read as they come, not one per poll: the input queue
@@ -39,6 +60,9 @@ void WindowsConsole::Impl::read_records() {
     for (DWORD i = 0; i < got; ++i) {
       if (records[i].EventType == WINDOW_BUFFER_SIZE_EVENT) {
         resized = true;
+      } else if (const std::optional<MouseEvent> mouse = mouse_of_record(records[i], mouse_buttons)) {
+        // On the window's cells, as the view places the layout in it.
+        keys.add_mouse({mouse->kind, mouse->column - origin.X, mouse->row - origin.Y});
       } else {
         keys.add_key(key_of_record(records[i]), now);
       }
@@ -50,13 +74,17 @@ void WindowsConsole::Impl::read_records() {
 
 std::string WindowsConsole::poll_key() {
   Impl& c = *impl_;
+  c.mouse.reset();
   if (!c.active || c.ended) return {};
   c.read_records();
   // Keys pressed blind, while the window asks to be enlarged, are dropped.
   const TakenInput taken = c.keys.take(Clock::now(), !c.view.fits);
   if (taken.repaint) c.refit();
+  if (taken.mouse) c.mouse = mouse_on_layout(c.view, *taken.mouse);
   return taken.key_text;
 }
+
+std::optional<MouseEvent> WindowsConsole::poll_mouse() { return std::exchange(impl_->mouse, std::nullopt); }
 
 bool WindowsConsole::wait_for_input() {
   Impl& c = *impl_;

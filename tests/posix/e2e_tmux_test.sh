@@ -170,7 +170,48 @@ check "LANG=C: a ? for each letter beyond ASCII" contains "$(line 7)" "/Jeux vid
 keys Escape y
 check "LANG=C: ended" wait_exit "$dir"
 
-# 8. Without a terminal: one line on stderr and exit code 1.
+# 8. The mouse, where terminfo says the terminal reports it (SGR here):
+# a click selects, a click on the selected entry opens it, a click on a
+# row's > is Right, the wheel moves; clicks on the questions answer nothing.
+click() {  # COLUMN ROW, 1-based, as the terminal reports them
+  tmux_ send-keys -t e2e -l $'\e'"[<0;$1;$2M"$'\e'"[<0;$1;$2m"
+  sleep "$key_pause"
+}
+red_on() { grep -q $'\e\\[48;5;124m[^\e]*'"$1" <<<"$(capture_colours)"; }
+dir="$work/mouse"; mkdir -p "$dir"
+start "$dir" 80 25 "env TERM=xterm-256color"
+check "mouse: screen shown" wait_for "ESC=Quit"
+check "mouse: reporting on, in SGR form" test "$(tmux_ display -p -t e2e '#{mouse_any_flag}#{mouse_sgr_flag}')" = 11
+click 36 13
+check "mouse: a click on Sound selects it" red_on Sound
+click 40 13
+check "mouse: a second click opens it" wait_for "Music Volume"
+keys Escape
+tmux_ send-keys -t e2e -l $'\e[<65;1;1M'
+sleep "$key_pause"
+check "mouse: the wheel moves the selection" red_on "DIP Switches"
+keys Enter
+click 56 11
+check "mouse: a click on > changes the speed" wait_for "Game Speed              :  < Fast (40 FPS) >"
+keys Escape Escape
+check "mouse: quit prompt" wait_for "(Y/N)"
+click 40 13
+click 57 13
+capture
+check "mouse: clicks leave the quit prompt" contains "$screen" "Are you sure you want to quit ? (Y/N)"
+keys n Down Down Enter
+check "mouse: save prompt" wait_for "Do you want to save the setup and exit ? (Y/N)"
+click 40 13
+click 66 13
+capture
+check "mouse: clicks leave the save prompt" contains "$screen" "(Y/N)"
+check "mouse: nothing saved" no_file "$dir/zorvikqm.ini"
+keys n Escape
+check "mouse: quit prompt again" wait_for "(Y/N)"
+keys y
+check "mouse: ended" wait_exit "$dir"
+
+# 9. Without a terminal: one line on stderr and exit code 1.
 err=$("$program" </dev/null 2>&1 >/dev/null)
 code=$?
 check "no terminal: exit code 1" test "$code" = 1
@@ -180,7 +221,7 @@ check "no terminal: says why" contains "$err" "zorvikqm-setup: "
 err=$("$program" foo </dev/null 2>&1 >/dev/null)
 check "an argument other than --help or --version starts the program" contains "$err" "is not a terminal"
 
-# 9. --help and --version alone print and end with 0, terminal or not, with
+# 10. --help and --version alone print and end with 0, terminal or not, with
 # no screen and the file untouched.
 dir="$work/options"; mkdir -p "$dir"
 cp "$work/before" "$dir/zorvikqm.ini"

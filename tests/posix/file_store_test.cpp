@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "as_nobody.h"
 #include "test_files.h"
 
 namespace zq {
@@ -140,13 +141,13 @@ TEST(IniFile, NewFileTakesUsualModeAndCrlf) {
   EXPECT_EQ(mode_of(path), 0644u);
 }
 
-// Root ignores file permissions, so these run as an ordinary user only.
-
+// Root ignores file permissions, so as root these act as user nobody.
 class IniFilePermission : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root; run as another user";
+    if (!nobody_.refused.empty()) GTEST_SKIP() << "root, and cannot act as user nobody: " << nobody_.refused;
   }
+  test::AsNobody nobody_;  // before the folder, which is then nobody's
   TempDir dir_;
   std::string path_ = dir_.file("zorvikqm.ini");
 };

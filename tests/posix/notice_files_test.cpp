@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/setup_flow.h"
+#include "as_nobody.h"
 #include "runtime/ini_file.h"
 #include "test_files.h"
 
@@ -107,9 +108,10 @@ TEST(Notice, TellsWhatStartUpFound) {
   for (const NoticeCase& c : cases) check(c);
 }
 
-// Root ignores file permissions, so these run as an ordinary user only.
+// Root ignores file permissions, so as root these act as user nobody.
 TEST(NoticePermission, TellsWhySavingCannotWork) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root; run as another user";
+  const test::AsNobody nobody;
+  if (!nobody.refused.empty()) GTEST_SKIP() << "root, and cannot act as user nobody: " << nobody.refused;
   const NoticeCase cases[] = {
       {"a read-only file",
        [](const test::TempDir& d) {
@@ -128,6 +130,13 @@ TEST(NoticePermission, TellsWhySavingCannotWork) {
        [](const test::TempDir& d) {
          const std::string path = plain_file(d);
          chmod(d.path().c_str(), 0500);
+         return path;
+       },
+       kWritesBack},
+      {"a directory that can be searched and written but not read",
+       [](const test::TempDir& d) {
+         const std::string path = plain_file(d);
+         chmod(d.path().c_str(), 0333);
          return path;
        },
        kWritesBack},

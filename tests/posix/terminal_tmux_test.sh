@@ -203,15 +203,18 @@ if command -v bash >/dev/null; then
   if wait_pane job '#{alternate_on}' 0; then ok "Ctrl+Z: alternate screen left"; else not_ok "Ctrl+Z: still on the alternate screen"; fi
   expect_eq "Ctrl+Z: cursor shown" "$(pane job '#{cursor_flag}')" 1
   expect_eq "Ctrl+Z: title restored" "$(pane job '#{pane_title}')" "$job_title"
+  expect_eq "Ctrl+Z: mouse reporting off" "$(pane job '#{mouse_any_flag}')" 0
   tm send-keys -t job "fg" Enter
   if wait_pane job '#{alternate_on}' 1 && wait_for job "Display"; then ok "fg: screen back"; else not_ok "fg: screen not back"; fi
   expect_eq "fg: title set again" "$(pane job '#{pane_title}')" "Zorvik Quelta Marundo Setup"
+  expect_eq "fg: mouse reporting on again" "$(pane job '#{mouse_any_flag}')" 1
   expect_has "fg: as it was" "$(row_colours job 12)" $'\e[48;5;124m     Sound      '
   tm send-keys -t job Up
   if wait_for job "key: ff 48"; then ok "fg: keys read again"; else not_ok "fg: keys lost"; fi
   tm send-keys -t job q
   if wait_pane job '#{alternate_on}' 0; then ok "fg: normal end afterwards"; else not_ok "fg: did not end"; fi
   expect_eq "fg: title restored at the end" "$(pane job '#{pane_title}')" "$job_title"
+  expect_eq "fg: mouse reporting off at the end" "$(pane job '#{mouse_any_flag}')" 0
 fi
 
 finish

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -305,8 +306,8 @@ TEST(WindowsConsole, LeavesTheUsersConsoleAsItWas) {
     EXPECT_STRNE(during, "user text");
     DWORD mode_during = 0;
     GetConsoleMode(input, &mode_during);
-    EXPECT_EQ(mode_during, DWORD{ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS |
-                                 ENABLE_AUTO_POSITION});
+    EXPECT_EQ(mode_during, DWORD{ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT |
+                                 ENABLE_EXTENDED_FLAGS | ENABLE_AUTO_POSITION});
     close_console(screen);
   }
 
@@ -345,6 +346,15 @@ INPUT_RECORD event_record(WORD type) {
   return record;
 }
 
+INPUT_RECORD mouse_record(int column, int row, DWORD buttons, DWORD flags = 0) {
+  INPUT_RECORD record{};
+  record.EventType = MOUSE_EVENT;
+  record.Event.MouseEvent.dwMousePosition = COORD{static_cast<SHORT>(column), static_cast<SHORT>(row)};
+  record.Event.MouseEvent.dwButtonState = buttons;
+  record.Event.MouseEvent.dwEventFlags = flags;
+  return record;
+}
+
 // A key pressed and let go, as a paste and Wine type every key.
 std::vector<INPUT_RECORD> typed(char ch, WORD scan) { return {key_record(true, ch, scan), key_record(false, ch, scan)}; }
 
@@ -358,7 +368,13 @@ std::vector<std::string> keys_of(WindowsConsole& console, const std::vector<INPU
   std::vector<std::string> keys;
   // Long enough for the input queue to settle what it holds.
   for (int polls = 0; polls < 25; ++polls, Sleep(2)) {
-    if (std::string key = console.poll_key(); !key.empty()) keys.push_back(key);
+    if (std::string key = console.poll_key(); !key.empty()) {
+      keys.push_back(key);
+    } else if (const std::optional<MouseEvent> mouse = console.poll_mouse()) {
+      constexpr const char* kKinds[] = {"press ", "wheel up ", "wheel down "};
+      keys.push_back(kKinds[static_cast<int>(mouse->kind)] + std::to_string(mouse->column) + "," +
+                     std::to_string(mouse->row));
+    }
   }
   return keys;
 }
@@ -396,6 +412,69 @@ TEST(WindowsConsole, KeysOfRecords) {
   ASSERT_TRUE(console.create(geometry)) << console.error();
   for (const Case& c : cases) EXPECT_EQ(keys_of(console, c.records), c.keys) << c.what;
   console.release();
+}
+
+// Mouse records become events on the layout's cells, wherever the window
+// places it: the left button going down (a double click's second too), and
+// the wheel; not releases, moves, other buttons or cells off the layout.
+// Clicks then select, open and change as their keys do.
+TEST(WindowsConsole, MouseRecordsOnTheLayoutsCells) {
+  WindowsConsole console(kScreenLayout);
+  ScreenGeometry geometry;
+  ASSERT_TRUE(console.create(geometry)) << console.error();
+  for (const SHORT columns : {SHORT{0}, SHORT{120}}) {
+    if (columns != 0 && !resize_window(console, columns, 40)) continue;
+    const ViewPlacement view = placement_of(console.screen_buffer());
+    const int x = view.left + 35, y = view.top + 12;
+    constexpr DWORD kLeft = FROM_LEFT_1ST_BUTTON_PRESSED;
+    const std::vector<std::string> presses = {"press 35,12", "press 35,12"};
+    EXPECT_EQ(keys_of(console, {mouse_record(x, y, kLeft), mouse_record(x, y, 0), mouse_record(x, y, kLeft, DOUBLE_CLICK),
+                                mouse_record(x, y, 0)}),
+              presses) << columns;
+    EXPECT_EQ(keys_of(console, {mouse_record(x, y, RIGHTMOST_BUTTON_PRESSED), mouse_record(x, y, 0),
+                                mouse_record(x, y, FROM_LEFT_2ND_BUTTON_PRESSED), mouse_record(x + 1, y, kLeft, MOUSE_MOVED),
+                                mouse_record(view.left - 1, y, 0), mouse_record(view.left - 1, y, kLeft)}),
+              std::vector<std::string>{}) << columns;
+    EXPECT_EQ(keys_of(console, {mouse_record(x, y, 0x00780000, MOUSE_WHEELED), mouse_record(x, y, 0xFF880000, MOUSE_WHEELED)}),
+              (std::vector<std::string>{"wheel up 35,12", "wheel down 35,12"})) << columns;
+  }
+  console.release();
+
+  // Sound clicked twice, then the > of its first row: the music volume
+  // wraps from 10 to 0.
+  WindowsConsole real(kScreenLayout);
+  test::TempDir dir;
+  AppState app;
+  app.config_path = dir.file("zorvikqm.ini");
+  struct RecordsThenEnd : KeySource {
+    WindowsConsole& console;
+    std::vector<INPUT_RECORD> records;
+    int idle = 0;
+    RecordsThenEnd(WindowsConsole& c, std::vector<INPUT_RECORD> r) : console(c), records(std::move(r)) {}
+    std::string poll_key() override {
+      if (!records.empty()) {
+        DWORD written = 0;
+        WriteConsoleInputA(console.input_handle(), records.data(), static_cast<DWORD>(records.size()), &written);
+        records.clear();
+      }
+      return console.poll_key();
+    }
+    std::optional<MouseEvent> poll_mouse() override { return console.poll_mouse(); }
+    bool wait_for_input() override { Sleep(5); return ++idle < 20; }
+  };
+  ScreenGeometry probe;
+  ASSERT_TRUE(real.create(probe));
+  const ViewPlacement view = placement_of(real.screen_buffer());
+  real.release();
+  const auto click = [&view](int column, int row) {
+    return std::vector<INPUT_RECORD>{mouse_record(view.left + column, view.top + row, FROM_LEFT_1ST_BUTTON_PRESSED),
+                                     mouse_record(view.left + column, view.top + row, 0)};
+  };
+  std::vector<INPUT_RECORD> records;
+  for (const auto& c : {click(35, 12), click(35, 12), click(43, 8)}) records.insert(records.end(), c.begin(), c.end());
+  RecordsThenEnd keys(real, records);
+  EXPECT_EQ(run_setup(real, keys, app), SetupEnd::InputEnded);
+  EXPECT_EQ(app.settings.playmusic, 0);
 }
 
 // A size record and Ctrl+L write the whole window anew from the in-memory

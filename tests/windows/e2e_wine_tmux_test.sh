@@ -172,7 +172,9 @@ check "120x40: banner centred" test "$(line 9 | cut -c34-51)" = "Z O R V I K  Q 
 check "120x40: Display centred" test "$(line 17 | cut -c51-66)" = "    Display"
 check "120x40: help line centred" test "$(line 31 | cut -c26-39)" = "UP/DOWN=Select"
 check "120x40: blue above the layout" contains "$(capture_colours | head -1)" "44m"
-keys Escape y
+keys Escape
+check "120x40: quit prompt" wait_for "(Y/N)"
+keys y
 check "120x40: ended" wait_exit "$dir"
 
 # 7. An 80x23 window: the top row and the row under the banner left out,
@@ -185,7 +187,9 @@ check "80x23: help line last" contains "$(line 22)" "UP/DOWN=Select"
 tmux_ send-keys -t e2e Down Down Enter  # read together: each acts, in order
 check "80x23: DIP screen, its last row on row 20" wait_for "Language                :  < English >"
 check "80x23: its first row on row 6" contains "$(line 6)" "Game Mode"
-keys Escape Escape y
+keys Escape Escape
+check "80x23: quit prompt" wait_for "(Y/N)"
+keys y
 check "80x23: ended" wait_exit "$dir"
 
 # 8. Without any console: one line on stderr, exit code 1, no file; the same
