@@ -238,7 +238,9 @@ row=$(tmux_ capture-pane -t e2e -p -N -S 7 -E 7)
 row=${row//$'\u200b'/}
 check "Japanese: the folder in full" contains "$row" "\\${dir##*/}"
 check "Japanese: each letter two cells wide" test "${#row}" = 73
-keys Escape y
+keys Escape
+check "Japanese: quit prompt" wait_for "(Y/N)"
+keys y
 check "Japanese: ended" wait_exit "$dir"
 
 finish
