@@ -30,8 +30,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -228,7 +228,11 @@ struct Run {
   std::string last_key;
   bool last_key_answered_save = false;
   bool last_key_answered_quit = false;
-  int group_text = 0;  // text keys among the latest keys pressed at once
+  // The latest keys pressed at once: when, how many are text, and whether
+  // terminal bytes came among them (their keys are no part of it).
+  std::optional<zq::InputQueue::Clock::time_point> group_at;
+  int group_text = 0;
+  bool group_mixed = false;
 
   void step() {
     check(++steps <= kMaxStepsPerEvent, "too many steps for one key");
@@ -283,8 +287,13 @@ class ScriptKeys : public zq::KeySource {
       if (event->kind == Kind::Bytes) {
         // They arrive while earlier bytes wait: within the Esc delay.
         run_.input.add_bytes(event->text, run_.now);
+        run_.group_mixed = true;
       } else if (event->at_once || run_.paused) {
-        if (!event->at_once) run_.group_text = 0;
+        if (run_.group_at != run_.now) {
+          run_.group_at = run_.now;
+          run_.group_text = 0;
+          run_.group_mixed = false;
+        }
         if (is_text(event->text)) ++run_.group_text;
         run_.input.add_key(event->text, run_.now);
         run_.paused = false;
@@ -340,7 +349,8 @@ class ScriptKeys : public zq::KeySource {
     run_.last_key_answered_quit = is_yes(key) && shows(run_.console, zq::kQuitPrompt.message);
     // The keys pressed at once are still the latest while theirs are given
     // out: the queue holds them until it has decided what they are.
-    check(!(run_.group_text > 1 && (run_.last_key_answered_save || run_.last_key_answered_quit)),
+    check(!(run_.group_text > 1 && !run_.group_mixed &&
+            (run_.last_key_answered_save || run_.last_key_answered_quit)),
           "pasted text answered a question");
     run_.steps = 0;
     return key;
