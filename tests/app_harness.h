@@ -2,6 +2,7 @@
 // against an in-memory console.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -26,6 +27,46 @@ inline const std::string kYes = letter('y', 21);
 inline const std::string kYesUpper = letter('Y', 21);
 inline const std::string kNo = letter('n', 49);
 inline const std::string kNoUpper = letter('N', 49);
+
+// One letter per colour pair the screens use; '?' for any other.
+inline constexpr struct {
+  std::uint16_t attr;
+  char letter;
+} kColourLetters[] = {{31, 'F'}, {15, 'S'}, {111, 'B'}, {30, 'N'}, {79, 'H'}};
+inline constexpr const char* kLegend =
+    "# colours: F frame (white on blue), S shadow (white on black), B banner (white on brown),"
+    " N entry (yellow on blue), H selected (white on red), ? other";
+
+inline char letter_of(std::uint16_t attr) {
+  for (const auto& c : kColourLetters) {
+    if (c.attr == attr) return c.letter;
+  }
+  return '?';
+}
+
+// A console as the golden screens keep it: the legend, 25 rows of text, 25
+// rows of colour letters (each row ends in '|', so no line ends in blanks),
+// and the cursor.
+inline std::string picture(const MemoryConsole& console) {
+  std::string out = std::string(kLegend) + "\n";
+  for (std::uint16_t row = 0; row < console.height(); ++row) {
+    for (std::uint16_t column = 0; column < console.width(); ++column) {
+      const char32_t ch = console.cell(column, row).ch;
+      out += ch >= 0x20 && ch < 0x7F ? static_cast<char>(ch) : '?';
+    }
+    out += "|\n";
+  }
+  for (std::uint16_t row = 0; row < console.height(); ++row) {
+    for (std::uint16_t column = 0; column < console.width(); ++column) {
+      out += letter_of(console.cell(column, row).attr);
+    }
+    out += "|\n";
+  }
+  const CellPos cursor = console.cursor();
+  out += "cursor " + std::to_string(cursor.column) + "," + std::to_string(cursor.row) +
+         (console.cursor_visible() ? " shown\n" : " hidden\n");
+  return out;
+}
 
 inline MouseEvent click(int column, int row) { return {MouseEvent::Kind::Press, column, row}; }
 inline MouseEvent wheel_down(int column, int row) { return {MouseEvent::Kind::WheelDown, column, row}; }

@@ -208,17 +208,6 @@ TEST(Flow, AnyKeyOnTheErrorBoxReturnsToTheMenu) {
   EXPECT_EQ(run.console.cursor().row, 18);
 }
 
-// Every cell's character and colour, and the cursor.
-std::string picture(const MemoryConsole& console) {
-  std::string cells;
-  for (std::uint16_t r = 0; r < console.height(); ++r) {
-    cells += console.row_text(r);
-    for (std::uint16_t c = 0; c < console.width(); ++c) cells += static_cast<char>(console.cell(c, r).attr);
-  }
-  return cells + std::to_string(console.cursor().column) + "," + std::to_string(console.cursor().row) +
-         (console.cursor_visible() ? "+" : "-");
-}
-
 // A click or a wheel notch does what its key does: the same screen, cell
 // for cell, and the same options. Questions and boxes take no click, nor
 // does anything off the entries and rows.
@@ -262,7 +251,7 @@ TEST(Flow, MouseDoesWhatItsKeyDoes) {
       AppState app;
       app.config_path = dir.file("zorvikqm.ini");
       EXPECT_EQ(run_setup(console, keys, app), SetupEnd::InputEnded) << c.what;
-      pictures[run] = picture(console);
+      pictures[run] = test::picture(console);
       settings[run] = app.settings;
     }
     EXPECT_EQ(pictures[0], pictures[1]) << c.what;

@@ -27,45 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One letter per colour pair the screens use; '?' for any other.
-constexpr struct {
-  std::uint16_t attr;
-  char letter;
-} kColourLetters[] = {{31, 'F'}, {15, 'S'}, {111, 'B'}, {30, 'N'}, {79, 'H'}};
-constexpr const char* kLegend =
-    "# colours: F frame (white on blue), S shadow (white on black), B banner (white on brown),"
-    " N entry (yellow on blue), H selected (white on red), ? other";
-
-char letter_of(std::uint16_t attr) {
-  for (const auto& c : kColourLetters) {
-    if (c.attr == attr) return c.letter;
-  }
-  return '?';
-}
-
-// The legend, 25 rows of text, 25 rows of colour letters (each row ends in
-// '|', so no line ends in blanks), and the cursor.
-std::string picture(const MemoryConsole& console) {
-  std::string out = std::string(kLegend) + "\n";
-  for (std::uint16_t row = 0; row < console.height(); ++row) {
-    for (std::uint16_t column = 0; column < console.width(); ++column) {
-      const char32_t ch = console.cell(column, row).ch;
-      out += ch >= 0x20 && ch < 0x7F ? static_cast<char>(ch) : '?';
-    }
-    out += "|\n";
-  }
-  for (std::uint16_t row = 0; row < console.height(); ++row) {
-    for (std::uint16_t column = 0; column < console.width(); ++column) {
-      out += letter_of(console.cell(column, row).attr);
-    }
-    out += "|\n";
-  }
-  const CellPos cursor = console.cursor();
-  out += "cursor " + std::to_string(cursor.column) + "," + std::to_string(cursor.row) +
-         (console.cursor_visible() ? " shown\n" : " hidden\n");
-  return out;
-}
-
 // The notice for a file not there yet, in a fixed folder under a fixed home.
 const std::string kNotice =
     notice_for({FileState::Absent, ""}, "/home/player/Games/Zorvik Quelta Marundo/zorvikqm.ini", "/home/player");
@@ -164,7 +125,7 @@ TEST(GoldenScreens, EveryScreenMatchesItsFile) {
   }
   std::set<std::string> expected;
   for (const GoldenScreen& screen : all_screens()) {
-    const std::string got = picture(drawn(screen));
+    const std::string got = test::picture(drawn(screen));
     const fs::path file = dir / (screen.name + ".txt");
     expected.insert(file.filename().string());
     if (update) {
@@ -208,11 +169,11 @@ TEST(GoldenScreens, EveryColourPairIsReadableOn256Colours) {
       for (std::uint16_t column = 0; column < console.width(); ++column) pairs.insert(console.cell(column, row).attr);
     }
   }
-  EXPECT_EQ(pairs.size(), std::size(kColourLetters));
+  EXPECT_EQ(pairs.size(), std::size(test::kColourLetters));
   for (std::uint16_t attr : pairs) {
     const std::uint32_t fg = rgb_of_entry(nearest_entry(kClassicPalette[attr & 0xFu]));
     const std::uint32_t bg = rgb_of_entry(nearest_entry(kClassicPalette[(attr >> 4) & 0xFu]));
-    EXPECT_GE(contrast(fg, bg), 4.5) << "attribute " << attr << " (" << letter_of(attr) << ")";
+    EXPECT_GE(contrast(fg, bg), 4.5) << "attribute " << attr << " (" << test::letter_of(attr) << ")";
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/screens.h"
@@ -422,9 +423,10 @@ TEST(WindowsConsole, MouseRecordsOnTheLayoutsCells) {
   WindowsConsole console(kScreenLayout);
   ScreenGeometry geometry;
   ASSERT_TRUE(console.create(geometry)) << console.error();
+  ViewPlacement view;
   for (const SHORT columns : {SHORT{0}, SHORT{120}}) {
     if (columns != 0 && !resize_window(console, columns, 40)) continue;
-    const ViewPlacement view = placement_of(console.screen_buffer());
+    view = placement_of(console.screen_buffer());
     const int x = view.left + 35, y = view.top + 12;
     constexpr DWORD kLeft = FROM_LEFT_1ST_BUTTON_PRESSED;
     const std::vector<std::string> presses = {"press 35,12", "press 35,12"};
@@ -438,42 +440,29 @@ TEST(WindowsConsole, MouseRecordsOnTheLayoutsCells) {
     EXPECT_EQ(keys_of(console, {mouse_record(x, y, 0x00780000, MOUSE_WHEELED), mouse_record(x, y, 0xFF880000, MOUSE_WHEELED)}),
               (std::vector<std::string>{"wheel up 35,12", "wheel down 35,12"})) << columns;
   }
-  console.release();
 
-  // Sound clicked twice, then the > of its first row: the music volume
-  // wraps from 10 to 0.
-  WindowsConsole real(kScreenLayout);
+  // Then the program, in the window as it is now: Sound clicked twice, then
+  // the > of its first row. The music volume wraps from 10 to 0.
+  std::vector<INPUT_RECORD> clicks;
+  for (const auto& [column, row] : {std::pair{35, 12}, {35, 12}, {43, 8}}) {
+    clicks.push_back(mouse_record(view.left + column, view.top + row, FROM_LEFT_1ST_BUTTON_PRESSED));
+    clicks.push_back(mouse_record(view.left + column, view.top + row, 0));
+  }
+  DWORD written = 0;
+  WriteConsoleInputA(console.input_handle(), clicks.data(), static_cast<DWORD>(clicks.size()), &written);
+  struct ThenEnd : KeySource {  // the console's input, ended once it has been quiet a while
+    WindowsConsole& real;
+    int waits = 0;
+    explicit ThenEnd(WindowsConsole& c) : real(c) {}
+    std::string poll_key() override { return real.poll_key(); }
+    std::optional<MouseEvent> poll_mouse() override { return real.poll_mouse(); }
+    bool wait_for_input() override { return Sleep(5), ++waits < 20; }
+  } keys(console);
   test::TempDir dir;
   AppState app;
   app.config_path = dir.file("zorvikqm.ini");
-  struct RecordsThenEnd : KeySource {
-    WindowsConsole& console;
-    std::vector<INPUT_RECORD> records;
-    int idle = 0;
-    RecordsThenEnd(WindowsConsole& c, std::vector<INPUT_RECORD> r) : console(c), records(std::move(r)) {}
-    std::string poll_key() override {
-      if (!records.empty()) {
-        DWORD written = 0;
-        WriteConsoleInputA(console.input_handle(), records.data(), static_cast<DWORD>(records.size()), &written);
-        records.clear();
-      }
-      return console.poll_key();
-    }
-    std::optional<MouseEvent> poll_mouse() override { return console.poll_mouse(); }
-    bool wait_for_input() override { Sleep(5); return ++idle < 20; }
-  };
-  ScreenGeometry probe;
-  ASSERT_TRUE(real.create(probe));
-  const ViewPlacement view = placement_of(real.screen_buffer());
-  real.release();
-  const auto click = [&view](int column, int row) {
-    return std::vector<INPUT_RECORD>{mouse_record(view.left + column, view.top + row, FROM_LEFT_1ST_BUTTON_PRESSED),
-                                     mouse_record(view.left + column, view.top + row, 0)};
-  };
-  std::vector<INPUT_RECORD> records;
-  for (const auto& c : {click(35, 12), click(35, 12), click(43, 8)}) records.insert(records.end(), c.begin(), c.end());
-  RecordsThenEnd keys(real, records);
-  EXPECT_EQ(run_setup(real, keys, app), SetupEnd::InputEnded);
+  console.release();
+  EXPECT_EQ(run_setup(console, keys, app), SetupEnd::InputEnded);
   EXPECT_EQ(app.settings.playmusic, 0);
 }
 
