@@ -12,7 +12,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d /tmp/zq-wine-measure-XXXXXX)
 socket="zq-wine-measure-$$"
 tmux_() { tmux -L "$socket" "$@"; }
-trap 'tmux_ kill-server >/dev/null 2>&1; rm -rf "$work"' EXIT
+trap 'tmux_ kill-server >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
 # Ticks of user plus system time of the given processes.
 ticks_of() {
@@ -56,7 +56,7 @@ trace="$work/trace.log"
 calls='trace:console:(SetConsoleCursorPosition|SetConsoleCursorInfo|FillConsoleOutputAttribute|FillConsoleOutputCharacterW|WriteConsoleOutputW|WriteConsoleOutputCharacterW|WriteConsoleOutputAttribute|ScrollConsoleScreenBufferW|SetConsoleTextAttribute|WriteConsoleW)\b'
 count() { grep -cE "$calls" "$trace"; }
 sleep 1
-tmux_ kill-server >/dev/null 2>&1
+tmux_ kill-server >/dev/null 2>&1 || true  # gone already when the program ended
 rm -f "$work/zorvikqm.ini"
 tmux_ new-session -d -x 80 -y 25 "cd '$work' && WINEPREFIX='$build/wineprefix' WINEDEBUG=+console wine '$build/zorvikqm-setup.exe' 2>'$trace'"
 until tmux_ capture-pane -p 2>/dev/null | grep -q '  Save &  Exit'; do sleep 0.05; done

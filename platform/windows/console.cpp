@@ -217,15 +217,8 @@ void WindowsConsole::Impl::refit() {
   };
   if (view.fits) {
     shown.assign(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height), Cell{});
-    for (int r = 0; r < layout.height; ++r) {
-      char32_t before = U' ';
-      for (int c = 0; c < layout.width; ++c) {
-        const Cell cell = model.cell(static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(r));
-        shown[static_cast<std::size_t>(r) * static_cast<std::size_t>(layout.width) + static_cast<std::size_t>(c)] =
-            cell;
-        if (const int row = view_row_of(view, r); row >= 0) at(view.left + c, view.top + row) = cell_info(cell, before);
-        before = cell.ch;
-      }
+    for (int v = 0; v < view.rows_shown; ++v) {
+      take_row(layout_row_at(view, v), 0, layout.width - 1, &at(view.left, view.top + v));
     }
   } else {
     int row = 0;
@@ -264,19 +257,23 @@ void WindowsConsole::Impl::write_changes() {
     if (right + 1 < layout.width && model.cell(static_cast<std::uint16_t>(right + 1), r).ch == kWideTail) ++right;
   }
   const int columns = right - left + 1;
-  std::vector<CHAR_INFO> cells;
-  cells.reserve(static_cast<std::size_t>(columns) * static_cast<std::size_t>(bottom - top + 1));
+  std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(bottom - top + 1));
   for (int v = top; v <= bottom; ++v) {
-    const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
-    char32_t before = left > 0 ? model.cell(static_cast<std::uint16_t>(left - 1), r).ch : U' ';
-    for (int c = left; c <= right; ++c) {
-      const Cell cell = model.cell(static_cast<std::uint16_t>(c), r);
-      shown[r * width + static_cast<std::size_t>(c)] = cell;
-      cells.push_back(cell_info(cell, before));
-      before = cell.ch;
-    }
+    const auto offset = static_cast<std::size_t>(v - top) * static_cast<std::size_t>(columns);
+    take_row(layout_row_at(view, v), left, right, &cells[offset]);
   }
   write_block(buffer, cells, columns, cell_at(view.left + left, view.top + top));
+}
+
+void WindowsConsole::Impl::take_row(int row, int left, int right, CHAR_INFO* out) {
+  const auto r = static_cast<std::uint16_t>(row);
+  char32_t before = left > 0 ? model.cell(static_cast<std::uint16_t>(left - 1), r).ch : U' ';
+  for (int c = left; c <= right; ++c) {
+    const Cell cell = model.cell(static_cast<std::uint16_t>(c), r);
+    shown[static_cast<std::size_t>(row) * static_cast<std::size_t>(layout.width) + static_cast<std::size_t>(c)] = cell;
+    *out++ = cell_info(cell, before);
+    before = cell.ch;
+  }
 }
 
 WORD WindowsConsole::Impl::shown_attribute(std::uint16_t attr) const {

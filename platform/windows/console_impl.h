@@ -71,6 +71,9 @@ struct WindowsConsole::Impl {
   // character in both its cells, marked as their first and second half, as
   // the console reads them back. `before`: the character in the cell before.
   CHAR_INFO cell_info(Cell cell, char32_t before) const;
+  // Layout row `row`'s cells `left` to `right` as the console takes them,
+  // into `out`; they are what the console shows from then on.
+  void take_row(int row, int left, int right, CHAR_INFO* out);
   // Places the cursor and sets its shape as the model has them, making only
   // the calls that change something.
   void apply_cursor();
