@@ -159,9 +159,10 @@ bool Terminal::usable(std::string& why) {
   return true;
 }
 
-// What every way out writes: mouse reports and bracketed paste off, cursor shown, colours
-// reset, title popped, and the alternate screen left; a terminal without one
-// is cleared instead, so the program's screen does not stay behind the shell.
+// What every way out writes: mouse reports and bracketed paste off, cursor
+// shown, colours reset, title popped, and the alternate screen left; a
+// terminal without one is cleared instead, so the program's screen does not
+// stay behind the shell.
 std::string Terminal::Impl::restore_bytes() const {
   std::string bytes = "\x18";  // CAN: ends any escape sequence cut off by a signal
   bytes += mouse_off;
