@@ -4,6 +4,12 @@
 // The parsing and editing rules work on strings (ini_lookup, ini_update) so
 // they can be tested without files; the file functions add the I/O through
 // the platform's file store.
+//
+// Contents are a file's bytes. A file that starts with a UTF-16 byte order
+// mark is read as UTF-16 text and every rule applies to its characters as to
+// an 8-bit file's bytes; an edit writes it back in UTF-16 with its mark,
+// every other byte as it was (an odd last byte and unpaired surrogates
+// included). Names and values meet such a file as UTF-8. See file_encoding.h.
 #pragma once
 
 #include <optional>

@@ -75,7 +75,7 @@ TEST(Flow, StartsOnTheMainMenuWithDisplaySelected) {
 }
 
 TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
-  enum class Setup { None, File, Directory };
+  enum class Setup { None, File, Utf16File, Directory };
   struct Case {
     Setup setup;
     std::string notice;
@@ -83,6 +83,7 @@ TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
   const Case cases[] = {
       {Setup::None, "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it."},
       {Setup::File, "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it."},
+      {Setup::Utf16File, "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it."},
       // With the system's reason, the one a save of it gives.
       {Setup::Directory, "  Cannot read or save zorvikqm.ini: "},
   };
@@ -90,6 +91,9 @@ TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
     SetupRun run;
     std::string notice = c.notice;
     if (c.setup == Setup::File) write_file(run.app.config_path, "[CONFIG]\r\nsyncrate=0\r\n");
+    if (c.setup == Setup::Utf16File) {
+      write_file(run.app.config_path, test::utf16_file(u"[CONFIG]\r\nsyncrate=0\r\n"));
+    }
     if (c.setup == Setup::Directory) {
       ASSERT_TRUE(std::filesystem::create_directory(test::native_path(run.app.config_path)));
       const WriteResult refused = write_config_value(run.app.config_path, "CONFIG", "screenmode", "0");
@@ -98,7 +102,7 @@ TEST(Flow, NoticeSaysWhetherTheFileWasFound) {
     }
     run.go({});
     EXPECT_EQ(run.row(6), notice + std::string(80 - notice.size(), ' '));
-    EXPECT_EQ(run.app.settings.syncrate, c.setup == Setup::File ? 7 : 1);
+    EXPECT_EQ(run.app.settings.syncrate, c.setup == Setup::File || c.setup == Setup::Utf16File ? 7 : 1);
   }
 }
 

@@ -13,6 +13,7 @@ namespace zq {
 namespace {
 
 using namespace std::string_literals;
+using test::utf16_file;
 
 struct LookupCase {
   const char* what;
@@ -58,6 +59,18 @@ TEST(IniLookup, Rules) {
       {"first duplicate wins", "[CONFIG]\nk=1\nk=2\n", "CONFIG", "k", "1"},
       {"first section only", "[CONFIG]\nj=1\n[CONFIG]\nk=2\n", "CONFIG", "k", std::nullopt},
       {"BOM skipped", "\xEF\xBB\xBF[CONFIG]\nk=1\n", "CONFIG", "k", "1"},
+      {"UTF-16LE", utf16_file(u"[CONFIG]\r\nplaymusic=3\r\n"), "CONFIG", "playmusic", "3"},
+      {"UTF-16BE", utf16_file(u"[CONFIG]\r\nplaymusic=3\r\n", true), "CONFIG", "playmusic", "3"},
+      {"UTF-16 rules as for bytes, value as UTF-8",
+       utf16_file(u"; \u8a2d\u5b9a\n[Vid\u00e9o]\nk=9\n[ config ]\r  K = \"\u00e9 \u8a2d\" \r[CONFIG]\nk=2\n"),
+       "CONFIG", "k", "\xC3\xA9 \xE8\xA8\xAD"},
+      {"UTF-16 names from UTF-8", utf16_file(u"[Vid\u00e9o]\r\nR\u00e9solution=4\r\n"),
+       "vid\xC3\xA9o", "r\xC3\xA9solution", "4"},
+      {"UTF-16 NUL ends value", utf16_file(u"[CONFIG]\nk=ab\0cd\n"s), "CONFIG", "k", "ab"},
+      {"UTF-16 odd units in value", utf16_file(u"[CONFIG]\nk=\xDCE9\xD800\xD83D\xDE00\n"), "CONFIG",
+       "k", "\xE9\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+      {"UTF-16 without its mark is bytes", utf16_file(u"[CONFIG]\nk=1\n").substr(2), "CONFIG", "k",
+       std::nullopt},
       {"high bytes pass", "[CONFIG]\nk=\xE9\xFF\x01\n", "CONFIG", "k", "\xE9\xFF\x01"},
       {"NUL ends value", "[CONFIG]\nk=ab\0cd\n"s, "CONFIG", "k", "ab"},
       {"NUL ends value before blanks", "[CONFIG]\nk=ab \0cd\n"s, "CONFIG", "k", "ab"},
@@ -116,6 +129,21 @@ TEST(IniUpdate, Rules) {
       {"BOM only", "\xEF\xBB\xBF", "k", "2", "\xEF\xBB\xBF[CONFIG]\r\nk=2\r\n"},
       {"BOM kept on replace", "\xEF\xBB\xBF[CONFIG]\nk=1\n", "k", "2",
        "\xEF\xBB\xBF[CONFIG]\nk=2\n"},
+      {"UTF-16LE replace", utf16_file(u"[CONFIG]\r\nk=1\r\nj=2\r\n"), "k", "5",
+       utf16_file(u"[CONFIG]\r\nk=5\r\nj=2\r\n")},
+      {"UTF-16BE key added with the file's ending", utf16_file(u"[CONFIG]\nj=1\n\n[B]\n", true), "k",
+       "2", utf16_file(u"[CONFIG]\nj=1\nk=2\n\n[B]\n", true)},
+      {"UTF-16 other text, lone surrogates and odd byte kept",
+       utf16_file(u"; \u8a2d\u5b9a\xD83D\xDE00\r\n[Vid\u00e9o]\r\nx=\xDC00\xD800\r\n[config]\r\n  K = 1 \r\n") +
+           "A",
+       "k", "2",
+       utf16_file(u"; \u8a2d\u5b9a\xD83D\xDE00\r\n[Vid\u00e9o]\r\nx=\xDC00\xD800\r\n[config]\r\nK=2\r\n") +
+           "A"},
+      {"UTF-16 section added", utf16_file(u"[A]\r\nx=1"), "k", "2",
+       utf16_file(u"[A]\r\nx=1\r\n[CONFIG]\r\nk=2\r\n")},
+      {"UTF-16 mark only", "\xFF\xFE", "k", "2", utf16_file(u"[CONFIG]\r\nk=2\r\n")},
+      {"UTF-16 value from UTF-8", utf16_file(u"[CONFIG]\nk=1\n"), "k", "Zo\xC3\xAB \xF0\x9F\x98\x80",
+       utf16_file(u"[CONFIG]\nk=Zo\u00eb \xD83D\xDE00\n")},
       {"NUL and high bytes elsewhere kept", "\x01\xFF\0\n[CONFIG]\nk=1\n"s, "k", "2",
        "\x01\xFF\0\n[CONFIG]\nk=2\n"s},
       {"value cut at NUL", "[CONFIG]\nk=1\n", "k", "2\0junk"s, "[CONFIG]\nk=2\n"},
@@ -132,8 +160,11 @@ TEST(IniUpdate, Rules) {
 
 TEST(IniUpdate, WrittenValueReadsBack) {
   const std::string values[] = {"", "0", "-2147483648", " a ", "\"q\"", "'", "a=b", "x\ty",
-                                "\xEF\xBB\xBF", "[x]", std::string(300, 'z')};
-  const std::string contents[] = {"", "[CONFIG]\nk\n", "[CONFIG]\r\nK = \"old\"\r\n", "k=1\r"};
+                                "\xEF\xBB\xBF", "[x]", std::string(300, 'z'),
+                                // invalid UTF-8: a lone byte, a cut sequence, a surrogate
+                                "\xE9\xFF", "a\xF0\x9F\x98", "\xED\xA0\x80\xF0\x9F\x98\x80"};
+  const std::string contents[] = {"", "[CONFIG]\nk\n", "[CONFIG]\r\nK = \"old\"\r\n", "k=1\r",
+                                  utf16_file(u""), utf16_file(u"[CONFIG]\r\nK = 1\r\n", true)};
   for (const auto& content : contents) {
     for (const auto& value : values) {
       EXPECT_EQ(ini_lookup(ini_update(content, "CONFIG", "k", value), "CONFIG", "k"), value)

@@ -127,25 +127,37 @@ TEST_F(SettingsFile, NumbersKeptAsReadInRangeOrNot) {
   }
 }
 
+// The same in each encoding: 8-bit, UTF-16LE and UTF-16BE with their marks.
 TEST_F(SettingsFile, SaveWritesTextFormsAndKeepsOtherContent) {
-  write_file("; keep me\n[Other]\nsyncrate=1\n\n[CONFIG]\nSyncRate=35\nplaymusic=3\nmine=x\n\n");
-  SetupSettings s = defaults();
-  s.screendepth = 1;
-  s.syncrate = 7;
-  s.playmusic = 15;
-  s.gamelevel = -1;
-  s.screenmode = 2;
-  ASSERT_TRUE(save_settings(s, path_).ok);
+  const std::string before =
+      "; keep me\n[Other]\nsyncrate=1\n\n[CONFIG]\nSyncRate=35\nplaymusic=3\nmine=x\n\n";
   const std::string expected =
       "; keep me\n[Other]\nsyncrate=1\n\n[CONFIG]\nSyncRate=0\nplaymusic=15\nmine=x\n"
       "screenmode=2\nscreendepth=32\ngraphicdetail=0\nplaysound=10\nattractsound=1\ngamemode=0\n"
       "gamelevel=-1\nconsolecredits=3\narcadecredits=0\ncontinues=1\nextralives=2\nbonuslives=1\n"
       "fightstyle=0\nchangestyle=1\ncolorselect=1\nplayerhitplayer=1\ncharacterchange=1\n"
       "savehiscores=1\nlanguage=0\n\n";
-  EXPECT_EQ(file_content(), expected);
-  SetupSettings back;
-  load_settings(back, path_);
-  EXPECT_EQ(back, s);
+  const auto bytes = [](const std::string& ascii) { return ascii; };
+  const auto le = [](const std::string& ascii) {
+    return test::utf16_file(std::u16string(ascii.begin(), ascii.end()));
+  };
+  const auto be = [](const std::string& ascii) {
+    return test::utf16_file(std::u16string(ascii.begin(), ascii.end()), true);
+  };
+  for (const auto& encode : {+bytes, +le, +be}) {
+    write_file(encode(before));
+    SetupSettings s = defaults();
+    s.screendepth = 1;
+    s.syncrate = 7;
+    s.playmusic = 15;
+    s.gamelevel = -1;
+    s.screenmode = 2;
+    ASSERT_TRUE(save_settings(s, path_).ok);
+    EXPECT_EQ(file_content(), encode(expected));
+    SetupSettings back;
+    load_settings(back, path_);
+    EXPECT_EQ(back, s);
+  }
 }
 
 TEST_F(SettingsFile, ColorDepthOtherThanOneSavesAs16) {

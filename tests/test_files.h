@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 namespace zq::test {
 
@@ -65,6 +66,18 @@ inline std::string read_file(const std::string& path) {
 
 inline void write_file(const std::string& path, const std::string& content) {
   std::ofstream(native_path(path), std::ios::binary) << content;
+}
+
+// A UTF-16 file's bytes: the byte order mark FF FE (little endian) or FE FF
+// (big endian), then the text's units in that order.
+inline std::string utf16_file(std::u16string_view text, bool big_endian = false) {
+  std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += big_endian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
 }
 
 // What saving the default options gives in a directory without the file.
