@@ -1,7 +1,8 @@
 // Fuzz target for the INI layer and the number reading. Input: section, key
 // and value (libFuzzer's escaped-length strings), then the file content.
 // Checks that lookups never crash, that an update reads back as written,
-// and that it changes nothing but the key's own line (or adds lines).
+// and that it changes nothing but the key's own line (or adds lines), in an
+// 8-bit file or a UTF-16 one.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <charconv>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/file_encoding.h"
 #include "runtime/ini_file.h"
 #include "runtime/text_convert.h"
 
@@ -41,23 +43,26 @@ bool same_name(std::string_view a, std::string_view b) {
   return true;
 }
 
+template <class C>
 struct Line {
-  std::string_view text;
-  std::string_view ending;
+  std::basic_string_view<C> text;
+  std::basic_string_view<C> ending;
   bool operator==(const Line&) const = default;
 };
 
 // Independent line splitter: CRLF, LF or a lone CR end a line.
-std::vector<Line> split_lines(std::string_view s) {
-  std::vector<Line> lines;
+template <class C>
+std::vector<Line<C>> split_lines(std::basic_string_view<C> s) {
+  const C breaks[] = {C('\r'), C('\n'), C('\0')};
+  std::vector<Line<C>> lines;
   std::size_t pos = 0;
   while (pos < s.size()) {
-    std::size_t end = s.find_first_of("\r\n", pos);
+    std::size_t end = s.find_first_of(breaks, pos);
     if (end == s.npos) {
       lines.push_back({s.substr(pos), {}});
       break;
     }
-    std::size_t next = end + ((s[end] == '\r' && end + 1 < s.size() && s[end + 1] == '\n') ? 2 : 1);
+    std::size_t next = end + ((s[end] == C('\r') && end + 1 < s.size() && s[end + 1] == C('\n')) ? 2 : 1);
     lines.push_back({s.substr(pos, end - pos), s.substr(end, next - end)});
     pos = next;
   }
@@ -66,19 +71,13 @@ std::vector<Line> split_lines(std::string_view s) {
 
 // The update may replace one line (keeping its ending) or add up to two
 // (header and key), terminating a final unterminated line on the way.
-void check_only_one_place_changed(std::string_view before, std::string_view after) {
-  // A byte-order mark stays where it is and belongs to no line.
-  constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  if (before.starts_with(kBom)) {
-    check(after.starts_with(kBom), "byte-order mark lost");
-    before.remove_prefix(kBom.size());
-    after.remove_prefix(kBom.size());
-  }
-  const std::vector<Line> old_lines = split_lines(before);
-  const std::vector<Line> new_lines = split_lines(after);
+template <class C>
+void check_lines(std::basic_string_view<C> before, std::basic_string_view<C> after) {
+  const std::vector<Line<C>> old_lines = split_lines(before);
+  const std::vector<Line<C>> new_lines = split_lines(after);
   auto same = [&](std::size_t i, std::size_t j) {
-    const Line& o = old_lines[i];
-    const Line& n = new_lines[j];
+    const Line<C>& o = old_lines[i];
+    const Line<C>& n = new_lines[j];
     return o == n || (i + 1 == old_lines.size() && o.ending.empty() && o.text == n.text);
   };
   std::size_t prefix = 0;
@@ -98,10 +97,52 @@ void check_only_one_place_changed(std::string_view before, std::string_view afte
   }
 }
 
-// Names worth probing: every header name and key-like text in the content.
+// A UTF-16 file's text as 16-bit units, read independently of the program.
+std::u16string utf16_units(std::string_view bytes, bool big_endian) {
+  std::u16string units;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(static_cast<char16_t>(big_endian ? first << 8 | second : second << 8 | first));
+  }
+  return units;
+}
+
+// A byte-order mark stays where it is and belongs to no line; a UTF-16 file
+// stays UTF-16, its lines counted in its characters, its odd last byte kept.
+void check_only_one_place_changed(std::string_view before, std::string_view after) {
+  for (const std::string_view mark : {"\xFF\xFE", "\xFE\xFF"}) {
+    if (!before.starts_with(mark)) continue;
+    check(after.starts_with(mark), "UTF-16 byte-order mark lost");
+    before.remove_prefix(2);
+    after.remove_prefix(2);
+    check(before.size() % 2 == after.size() % 2, "odd byte of a UTF-16 file lost or added");
+    if (before.size() % 2 == 1) check(before.back() == after.back(), "odd byte of a UTF-16 file changed");
+    const bool big_endian = mark == "\xFE\xFF";
+    const std::u16string old_units = utf16_units(before, big_endian);
+    const std::u16string new_units = utf16_units(after, big_endian);
+    check_lines<char16_t>(old_units, new_units);
+    return;
+  }
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (before.starts_with(kBom)) {
+    check(after.starts_with(kBom), "byte-order mark lost");
+    before.remove_prefix(kBom.size());
+    after.remove_prefix(kBom.size());
+  }
+  check_lines<char>(before, after);
+}
+
+// Names worth probing: every header name and key-like text in the content,
+// as UTF-8 for a UTF-16 file.
 void collect_names(std::string_view content, std::vector<std::string>& sections,
                    std::vector<std::string>& keys) {
-  for (const Line& line : split_lines(content)) {
+  std::string converted;
+  if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF")) {
+    converted = zq::text_from_utf16(utf16_units(content.substr(2), content.starts_with("\xFE\xFF")));
+    content = converted;
+  }
+  for (const Line<char>& line : split_lines(content)) {
     std::string_view body = trim(line.text);
     if (body.starts_with('[') && body.find(']') != body.npos) {
       if (sections.size() < 8) sections.emplace_back(trim(body.substr(1, body.find(']') - 1)));
