@@ -1,6 +1,7 @@
 // Times load_settings followed by save_settings on the 325-byte file a first
-// save creates and on a 1 MB file with many other sections, each both with
-// an unchanged save (reads only) and with every option changed (21 rewrites).
+// save creates and on a 1 MB file with many other sections (and the same in
+// UTF-16), each both with an unchanged save (reads only) and with every
+// option changed (21 rewrites).
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -72,6 +73,13 @@ std::string big_file() {
   return content + "[CONFIG]\r\nscreenmode=0\r\n";  // found last: the slowest case
 }
 
+// The same text as UTF-16LE with its byte order mark (the text is ASCII).
+std::string utf16_file(const std::string& ascii) {
+  std::string bytes = "\xFF\xFE";
+  for (const char c : ascii) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
 }  // namespace
 
 int main() {
@@ -87,9 +95,11 @@ int main() {
   const std::string dir = dir_path.string();
   const std::string small = dir + "/zorvikqm.ini";
   const std::string large = dir + "/large.ini";
+  const std::string wide = dir + "/wide.ini";
 
   zq::save_settings(variant(0), small);
   std::ofstream(large, std::ios::binary) << big_file();
+  std::ofstream(wide, std::ios::binary) << utf16_file(big_file());
   const auto size_of = [](const std::string& p) { return std::filesystem::file_size(p); };
 
   std::printf("file                     bytes   load+save unchanged   load+save all changed\n");
@@ -103,6 +113,11 @@ int main() {
   const double large_changed = time_load_save(large, 5, true);
   std::printf("%-22s %8zu %17.3f ms %20.3f ms\n", "many other sections", large_size, large_same,
               large_changed);
+  const std::size_t wide_size = size_of(wide);
+  const double wide_same = time_load_save(wide, 5, false);
+  const double wide_changed = time_load_save(wide, 5, true);
+  std::printf("%-22s %8zu %17.3f ms %20.3f ms\n", "the same in UTF-16", wide_size, wide_same,
+              wide_changed);
 
   std::filesystem::remove_all(dir);
   return 0;
