@@ -19,6 +19,7 @@ using View = std::basic_string_view<C>;
 template <class C>
 using Text = std::basic_string<C>;
 
+// CRLF, as a new file has it.
 template <class C>
 constexpr C kNewFileEnding[] = {C('\r'), C('\n'), C('\0')};
 
@@ -196,9 +197,8 @@ Text<C> update(View<C> content, View<C> section, View<C> key, View<C> value) {
     // A lone CR before an LF would join the two into one CRLF ending and
     // swallow the blank line that follows.
     const bool lf_follows = after.next < content.size() && content[after.next] == C('\n');
-    out.append(key_line).append(ending == View<C>(kNewFileEnding<C>, 1) && lf_follows
-                                    ? Text<C>(kNewFileEnding<C>)
-                                    : ending);
+    const View<C> crlf(kNewFileEnding<C>);
+    out.append(key_line).append(ending == crlf.substr(0, 1) && lf_follows ? crlf : View<C>(ending));
     out.append(content.substr(after.next));
     return out;
   }
