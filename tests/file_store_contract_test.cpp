@@ -244,6 +244,15 @@ class FileStoreContract : public ::testing::Test {
   }
 };
 
+// zorvikqm.ini as user nobody's link to `target` beside the old file, in a
+// shared folder (as /tmp) of root's or, for the `owner`, of nobody's; false
+// where the system cannot make it.
+bool planted(const test::TempDir& d, const char* target, bool owner = false) {
+  test::write_file(d.file("real.ini"), kOld);
+  return test::share_folder(d.path()) && (!owner || test::give_to_nobody(d.path())) &&
+         test::plant_link(target, d.file("zorvikqm.ini"));
+}
+
 // Each row makes a file of some kind at zorvikqm.ini; the save must change
 // `changed` and leave every name and mark as it was. A row whose links the
 // system cannot make is left out.
@@ -272,14 +281,12 @@ TEST_F(FileStoreContract, SaveKeepsNamesLinksAndMarks) {
        },
        "zorvikqm.ini", {"zorvikqm.ini"}},
       {"a symbolic link", link("real.ini"), "real.ini", {"zorvikqm.ini", "real.ini"}},
-      {"one's own link in a shared folder",
-       [&](const test::TempDir& d) { return link("real.ini")(d) && test::share_folder(d.path()); }, "real.ini",
-       {"zorvikqm.ini", "real.ini"}},
-      {"the shared folder's owner's link",
+      {"one's own link in another user's shared folder",
        [&](const test::TempDir& d) {
-         return link("real.ini")(d) && test::share_folder(d.path()) && test::give_to_nobody(d.path()) &&
-                test::give_to_nobody(d.file("zorvikqm.ini"));
+         return test::share_folder(d.path()) && test::give_to_nobody(d.path()) && link("real.ini")(d);
        },
+       "real.ini", {"zorvikqm.ini", "real.ini"}},
+      {"the shared folder's owner's link", [](const test::TempDir& d) { return planted(d, "real.ini", true); },
        "real.ini", {"zorvikqm.ini", "real.ini"}},
       {"a dangling symbolic link", link("new.ini"), "new.ini", {"zorvikqm.ini", "real.ini", "new.ini"}},
       {"a hard link",
@@ -316,31 +323,6 @@ TEST_F(FileStoreContract, SaveKeepsNamesLinksAndMarks) {
   }
 }
 
-// Every name under the directory, with its file's content or its link's
-// target.
-std::map<std::string, std::string> contents_in(const std::string& dir) {
-  std::map<std::string, std::string> contents;
-  for (const auto& entry : fs::recursive_directory_iterator(test::native_path(dir))) {
-    const std::string path = test::utf8_path(entry.path());
-    contents[path] = entry.is_symlink()           ? "link to " + test::utf8_path(fs::read_symlink(entry.path()))
-                     : entry.is_regular_file() ? test::read_file(path)
-                                               : "folder";
-  }
-  return contents;
-}
-
-// zorvikqm.ini as another user's link to `target` in a shared folder, and
-// the old file beside that folder; the path, or empty where the system
-// cannot make it.
-std::string planted(const test::TempDir& d, const std::string& target) {
-  test::write_file(d.file("real.ini"), kOld);
-  fs::create_directory(test::native_path(d.file("shared")));
-  std::error_code failed;
-  const std::string link = d.file("shared/zorvikqm.ini");
-  fs::create_symlink(target, test::native_path(link), failed);
-  return !failed && test::share_folder(d.file("shared")) && test::give_to_nobody(link) ? link : "";
-}
-
 // What start-up tells agrees with what a save then does; a refused save
 // leaves the directory as it was, with no temporary file.
 TEST_F(FileStoreContract, ProbeAndSaveAgreeAndRefusalsChangeNothing) {
@@ -366,16 +348,13 @@ TEST_F(FileStoreContract, ProbeAndSaveAgreeAndRefusalsChangeNothing) {
          return d.file("zorvikqm.ini");
        },
        FileState::Unreadable, file_codes.is_directory},
-      // Planted by another user in a shared folder (/tmp), to have this
-      // program write a file the planter may not: not followed.
-      {"another user's link in a shared folder", [](const test::TempDir& d) { return planted(d, "../real.ini"); },
+      // Planted by another user to have this program write a file that the
+      // planter may not (say as root): not followed.
+      {"another user's link in a shared folder",
+       [](const test::TempDir& d) { return planted(d, "real.ini") ? d.file("zorvikqm.ini") : ""; },
        FileState::Unreadable, kForeignLink},
       {"another user's dangling link in a shared folder",
-       [](const test::TempDir& d) {
-         fs::create_directory(test::native_path(d.file("closed")));
-         fs::permissions(test::native_path(d.file("closed")), fs::perms::owner_all);
-         return planted(d, "../closed/new.ini");
-       },
+       [](const test::TempDir& d) { return planted(d, "new.ini") ? d.file("zorvikqm.ini") : ""; },
        FileState::Unreadable, kForeignLink},
   };
   for (const Row& row : rows) {
@@ -385,7 +364,7 @@ TEST_F(FileStoreContract, ProbeAndSaveAgreeAndRefusalsChangeNothing) {
       std::printf("row left out, the system cannot make it: %s\n", row.what);
       continue;
     }
-    const std::map<std::string, std::string> before = contents_in(dir.path());
+    const Names before = names_in(dir.path());
     const FileProbe probe = probe_file(path);
     EXPECT_EQ(probe.state, row.state) << row.what;
     EXPECT_EQ(probe.reason.empty(), row.code == 0) << row.what << ": " << probe.reason;
@@ -393,7 +372,8 @@ TEST_F(FileStoreContract, ProbeAndSaveAgreeAndRefusalsChangeNothing) {
     const FileResult r = update_file(path, to(kNew));
     EXPECT_EQ(r.code, row.code) << row.what << ": " << r.error;
     if (row.code != 0) {
-      EXPECT_EQ(contents_in(dir.path()), before) << row.what;
+      EXPECT_EQ(names_in(dir.path()), before) << row.what;
+      EXPECT_EQ(before.contains("real.ini") ? test::read_file(dir.file("real.ini")) : kOld, kOld) << row.what;
     }
   }
   // A directory takes the name while the save runs: the temporary file

@@ -49,5 +49,6 @@ inline std::uint64_t ended_process_id() {
 
 inline bool share_folder(const std::string&) { return false; }
 inline bool give_to_nobody(const std::string&) { return false; }
+inline bool plant_link(const std::string&, const std::string&) { return false; }
 
 }  // namespace zq::test
