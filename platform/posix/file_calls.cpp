@@ -366,54 +366,57 @@ sigset_t ending_signals() {
 // would otherwise be stuck with it.
 constexpr auto kLongestHold = std::chrono::seconds(3);
 
-// A hold: the saving thread holds the signals, and a watcher thread, which
-// holds them too until the time is up, then lets them act on itself.
+// While a save holds the signals, a watcher thread holds them too until the
+// time is up, then lets them act on itself. Saves on two threads at once
+// share the watcher.
 struct SignalHold {
   std::mutex lock;
   std::condition_variable released;
-  bool holding = false;
+  int holders = 0;
   std::thread watcher;
-  sigset_t before;
 };
 SignalHold g_hold;
+thread_local sigset_t t_before;
+thread_local bool t_holding = false;
 
 int hold_signals() {
   const sigset_t ending = ending_signals();
-  sigset_t before;
-  if (const int code = pthread_sigmask(SIG_BLOCK, &ending, &before); code != 0) return code;
+  if (const int code = pthread_sigmask(SIG_BLOCK, &ending, &t_before); code != 0) return code;
+  t_holding = true;
   const std::lock_guard lock(g_hold.lock);
+  if (g_hold.holders++ > 0) return 0;
   try {
     // Started with the signals held, as threads take their maker's mask.
     g_hold.watcher = std::thread([ending] {
       std::unique_lock waiting(g_hold.lock);
-      if (g_hold.released.wait_for(waiting, kLongestHold, [] { return !g_hold.holding; })) return;
+      if (g_hold.released.wait_for(waiting, kLongestHold, [] { return g_hold.holders == 0; })) return;
       pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
-      g_hold.released.wait(waiting, [] { return !g_hold.holding; });
+      g_hold.released.wait(waiting, [] { return g_hold.holders == 0; });
     });
   } catch (const std::system_error& failed) {
     // No watcher, no hold: the signals act at once, as outside a save.
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    --g_hold.holders;
+    t_holding = false;
+    pthread_sigmask(SIG_SETMASK, &t_before, nullptr);
     return failed.code().value();
   }
-  g_hold.holding = true;
-  g_hold.before = before;
   return 0;
 }
 
 int release_signals() {
+  if (!t_holding) return 0;
+  t_holding = false;
   std::thread watcher;
-  sigset_t before;
   {
     const std::lock_guard lock(g_hold.lock);
-    if (!g_hold.holding) return 0;
-    g_hold.holding = false;
-    watcher = std::move(g_hold.watcher);
-    before = g_hold.before;
+    if (--g_hold.holders == 0) watcher = std::move(g_hold.watcher);
   }
-  g_hold.released.notify_all();
-  watcher.join();
+  if (watcher.joinable()) {
+    g_hold.released.notify_all();
+    watcher.join();
+  }
   // The signals that came meanwhile act here.
-  return pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return pthread_sigmask(SIG_SETMASK, &t_before, nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // What the file store's contract test needs of a Unix system: marks that a
 // file carries beside its content (an unusual mode, and a user attribute and
-// an access list where the file system has them), an I/O error code, a
-// process that has ended, and links of user nobody in a shared folder.
+// an access list where the file system has them), an I/O error code, held
+// signals, a process that has ended, and links of user nobody in a shared
+// folder.
 #pragma once
 
 #include <sys/stat.h>
@@ -20,6 +21,8 @@
 namespace zq::test {
 
 inline constexpr int kIoError = EIO;
+// A save holds the signals that would end the process.
+inline constexpr bool kSignalsHeld = true;
 
 // user::rw- user:1000:rw- group::r-- mask::rw- other::---, as the kernel
 // keeps an access list; its mask shows in the mode's group bits: 0660.

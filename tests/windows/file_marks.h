@@ -1,6 +1,6 @@
 // What the file store's contract test needs of Windows: marks that a file
-// carries beside its content (attributes), an I/O error code, and a process
-// that has ended. Windows has no shared folders of the Unix kind, whose
+// carries beside its content (attributes), an I/O error code, no held
+// signals, and a process that has ended. Windows has no shared folders of the Unix kind, whose
 // links of other users are not followed: their rows are left out.
 #pragma once
 
@@ -14,6 +14,8 @@
 namespace zq::test {
 
 inline constexpr int kIoError = ERROR_IO_DEVICE;
+// No signals to hold: a closing console waits for the save instead.
+inline constexpr bool kSignalsHeld = false;
 
 inline constexpr DWORD kMarks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
