@@ -76,9 +76,9 @@ struct FileCalls {
   // Whether a new file could be made beside the spot's file, as far as the
   // system tells without making one.
   int (*can_create)(const FileSpot& spot);
-  // From hold_signals to release_signals the signals that would end the
-  // process wait, for no more than a few seconds: a save under way finishes
-  // first, then they take effect. One save at a time. Nothing on Windows,
+  // From hold_signals to release_signals, on the same thread, the signals
+  // that would end the process wait, for no more than a few seconds: a save
+  // under way finishes first, then they take effect. Nothing on Windows,
   // whose console handlers wait for the save instead (wait_for_file_updates).
   int (*hold_signals)();
   int (*release_signals)();
