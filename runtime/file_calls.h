@@ -37,7 +37,12 @@ struct FileFacts {
 struct FileCalls {
   // The directory and name of `path`, which need not exist; its directory
   // must. With `follow`, of the file that symbolic links there lead to (a
-  // save replaces that file); without, a read lets the system follow them.
+  // save replaces that file); without, a system whose own open follows links
+  // by the same rule may leave them to it (Windows, for a read). A link that
+  // another user made in a folder that everyone may write and that keeps
+  // each user's names (sticky, as /tmp) is not followed: kForeignLink. POSIX
+  // follows links here either way, as its kernel applies that rule only
+  // where it is set to.
   int (*locate)(const std::string& path, bool follow, FileSpot& spot);
   // Opens the spot's file to read it, or to read and write it. A file that
   // is marked read-only is refused for writing, as is a directory.
@@ -46,8 +51,11 @@ struct FileCalls {
   int (*read)(FileHandle file, std::string& content);
   // Makes the new file `name` beside the spot's file, only if no file has
   // that name (else FileCodes::name_taken), with the mode, owner,
-  // attributes and security of `like` where one is given. Where the new
-  // file could not keep them, FileCodes::not_kept. A failure leaves no file.
+  // attributes and security of `like` where one is given: on POSIX its
+  // extended attributes too, access lists among them, and no others. Where
+  // the new file could not keep them, FileCodes::not_kept; so too in a
+  // folder that keeps every name once made (append-only), where the new
+  // file could never be removed again. A failure leaves no file.
   int (*create)(const FileSpot& spot, const std::string& name, FileHandle like, FileHandle& file);
   // Writes all of `data` at `offset`.
   int (*write)(FileHandle file, std::string_view data, std::uint64_t offset);
@@ -68,6 +76,12 @@ struct FileCalls {
   // Whether a new file could be made beside the spot's file, as far as the
   // system tells without making one.
   int (*can_create)(const FileSpot& spot);
+  // From hold_signals to release_signals, on the same thread, the signals
+  // that would end the process wait, for no more than a few seconds: a save
+  // under way finishes first, then they take effect. Nothing on Windows,
+  // whose console handlers wait for the save instead (wait_for_file_updates).
+  int (*hold_signals)();
+  int (*release_signals)();
 };
 
 extern FileCalls file_calls;
@@ -85,6 +99,9 @@ struct FileCodes {
   int invalid;       // a name or value the file cannot take
 };
 extern const FileCodes file_codes;
+
+// The store's own code, no system's, for a link that locate does not follow.
+inline constexpr int kForeignLink = -27;
 
 // The system's text for an error code, without a line break.
 std::string error_text(int code);

@@ -29,6 +29,15 @@ struct UpdateRunning {
   UpdateRunning& operator=(const UpdateRunning&) = delete;
 };
 
+// The signals that would end the process wait while it lives: a save
+// finishes before they act.
+struct SignalsHeld {
+  SignalsHeld() { file_calls.hold_signals(); }
+  ~SignalsHeld() { file_calls.release_signals(); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+};
+
 // Closes a file, or a spot's folder, when it goes out of scope.
 struct Closer {
   FileHandle handle = kNoHandle;
@@ -45,6 +54,8 @@ bool is_absent(int code) { return code == file_codes.no_file || code == file_cod
 // new file or the old one cannot be renamed over, or the new file could not
 // keep what the old one has.
 bool is_refusal(int code) { return code == file_codes.denied || code == file_codes.not_kept; }
+
+std::string reason_for(int code) { return code == kForeignLink ? std::string(kForeignLinkReason) : error_text(code); }
 
 FileResult outcome(int code) { return code == 0 ? FileResult{} : file_failure(code); }
 
@@ -126,7 +137,7 @@ int rewrite_in_place(FileHandle file, std::string_view old, std::string_view dat
 
 }  // namespace
 
-FileResult file_failure(int code) { return {false, code, error_text(code)}; }
+FileResult file_failure(int code) { return {false, code, reason_for(code)}; }
 
 std::optional<std::string> read_whole_file(const std::string& path) {
   try {
@@ -149,7 +160,7 @@ std::optional<std::string> read_whole_file(const std::string& path) {
 FileProbe probe_file(const std::string& path) {
   FileSpot spot;
   if (const int code = file_calls.locate(path, true, spot); code != 0) {
-    return {is_absent(code) ? FileState::Absent : FileState::Unreadable, error_text(code)};
+    return {is_absent(code) ? FileState::Absent : FileState::Unreadable, reason_for(code)};
   }
   const Closer folder{spot.folder};
   // The opens a read and a save make; neither changes the file.
@@ -190,6 +201,7 @@ FileResult update_file(const std::string& path, const FileEdit& edit) {
     const std::optional<std::string> updated = edit(content, exists);
     if (!updated) return {};
     const UpdateRunning running;
+    const SignalsHeld held;
 
     // A file with other names (hard links) is rewritten in place, so that
     // every name shows the new settings; a rename would split them.

@@ -44,6 +44,11 @@ FileProbe probe_file(const std::string& path);
 // nor a directory (a FIFO, a device).
 inline constexpr std::string_view kNotRegularFile = "Not a regular file";
 
+// The reason given for a symbolic link that another user made in a shared
+// folder such as /tmp: it is not followed, so its file is neither read nor
+// written.
+inline constexpr std::string_view kForeignLinkReason = "Another user's link in a shared folder";
+
 // The edit of an update: given the current content (empty when the file does
 // not exist yet), the new content, or nullopt to leave the file as it is.
 using FileEdit = std::function<std::optional<std::string>(std::string_view content, bool exists)>;
@@ -51,13 +56,16 @@ using FileEdit = std::function<std::optional<std::string>(std::string_view conte
 // Reads the file and replaces it with what `edit` makes of it, keeping its
 // mode and owner (on Windows its attributes, owner and access list). The
 // replacement is renamed over the file in one step, and the update returns
-// once the rename is on the disk. Symbolic links are followed. A file with
-// hard links, in a directory that refuses new files or the rename, or whose
-// owner (or access list) a new file could not keep is rewritten in place
-// instead (the old content put back on a failure). A file that exists but
-// cannot be read or written, or is not a regular file, is left alone and the
-// update fails. Temporary files of saves that were killed midway are
-// removed.
+// once the rename is on the disk. Symbolic links are followed, but not one
+// that another user made in a shared folder (kForeignLinkReason). A file
+// with hard links, in a directory that refuses new files or the rename or
+// keeps every name (append-only), or whose owner, access list or other
+// attributes a new file could not keep is rewritten in place instead (the
+// old content put back on a failure). A file that exists but cannot be read
+// or written, or is not a regular file, is left alone and the update fails.
+// Temporary files of saves that were killed midway are removed. Signals
+// that would end the process wait while the file changes (for a few seconds
+// at most), so that it is the old file or the new one when they act.
 FileResult update_file(const std::string& path, const FileEdit& edit);
 
 // Waits up to `limit` while an update_file runs on another thread: for a

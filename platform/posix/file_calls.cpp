@@ -7,13 +7,26 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#if defined(__linux__)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
+
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "runtime/file_store.h"
 
@@ -70,7 +83,22 @@ std::pair<std::string_view, std::string_view> split(std::string_view path) {
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-int locate(const std::string& path, bool follow, FileSpot& spot) {
+// Whether the link `st` in the directory `folder` may be followed, by the
+// rule the kernel applies where fs.protected_symlinks is set: in a folder
+// that everyone may write and that keeps each user's names (sticky, as
+// /tmp), only a link of the one who runs the program or of the folder's
+// owner. Anyone else's there may have been planted to make this program
+// write a file its planter may not. 0, kForeignLink, or the errno.
+int may_follow(int folder, const struct stat& link) {
+  struct stat dir {};
+  if (fstat(folder, &dir) != 0) return errno;
+  const bool shared = (dir.st_mode & S_ISVTX) != 0 && (dir.st_mode & S_IWOTH) != 0;
+  return !shared || link.st_uid == geteuid() || link.st_uid == dir.st_uid ? 0 : kForeignLink;
+}
+
+// Follows the links itself, whatever `follow` asks, so that a read obeys
+// the rule of may_follow as a save does.
+int locate(const std::string& path, bool, FileSpot& spot) {
   std::string current = path;
   int base = AT_FDCWD;
   int code = ELOOP;
@@ -84,7 +112,6 @@ int locate(const std::string& path, bool follow, FileSpot& spot) {
     if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
     spot.folder = fd;
     spot.name = name;
-    if (!follow) return 0;
     struct stat st {};
     if (fstatat(fd, spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) return 0;  // a new file
@@ -92,6 +119,10 @@ int locate(const std::string& path, bool follow, FileSpot& spot) {
       break;
     }
     if (!S_ISLNK(st.st_mode)) return 0;
+    if (const int refused = may_follow(fd, st); refused != 0) {
+      code = refused;
+      break;
+    }
     std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
     const ssize_t n = readlinkat(fd, spot.name.c_str(), link.data(), link.size());
     if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
@@ -110,8 +141,9 @@ int locate(const std::string& path, bool follow, FileSpot& spot) {
 
 int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& facts) {
   // O_NONBLOCK so that a FIFO of that name cannot stall the open or a read.
+  // locate followed the links; one made since is not followed (ELOOP).
   const int fd = openat(fd_of(spot.folder), spot.name.c_str(),
-                        (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+                        (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
   if (fd < 0) return errno;
   struct stat st {};
   if (fstat(fd, &st) != 0) {
@@ -143,24 +175,82 @@ int read_file(FileHandle file, std::string& out) {
   }
 }
 
-int create_file(const FileSpot& spot, const std::string& name, FileHandle like, FileHandle& file) {
-  const int dir = fd_of(spot.folder);
-  const int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, like != kNoHandle ? 0600 : 0666);
-  if (fd < 0) return errno;
-  int code = 0;
+// Whether the directory keeps every name once made (append-only or
+// immutable), so that a temporary file made there could not be removed.
+bool keeps_names(int dir) {
+#if defined(__linux__)
+  int flags = 0;
+  return ioctl(dir, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+#else
+  (void)dir;
+  return false;
+#endif
+}
+
+// The names of a file's extended attributes; none where its file system
+// has none. 0 or the errno.
+int attribute_names(int fd, std::vector<std::string>& names) {
+  std::string list;
+  ssize_t got = -1;
+  for (int attempt = 0; attempt < 5 && got < 0; ++attempt) {
+    const ssize_t size = flistxattr(fd, nullptr, 0);
+    if (size < 0) return errno == ENOTSUP ? 0 : errno;
+    list.assign(static_cast<std::size_t>(size), '\0');
+    got = flistxattr(fd, list.data(), list.size());
+    if (got < 0 && errno != ERANGE) return errno;  // ERANGE: one was added meanwhile
+  }
+  if (got < 0) return ERANGE;
+  for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
+    const std::size_t end = list.find('\0', at);
+    names.push_back(list.substr(at, end - at));
+    at = end + 1;
+  }
+  return 0;
+}
+
+// Gives the new file `fd` the mode, owner and extended attributes of `like`
+// and no other attributes (a folder's default access list gives a new file
+// one); 0, EPERM (FileCodes::not_kept) where one could not be set or
+// removed, or the errno of a failure to read them.
+int keep_likeness(int like, int fd) {
   struct stat old {};
-  if (like != kNoHandle) {
-    // Only root may give a file away; anyone else gets EPERM for a file that
-    // is not their own, and the store rewrites that file in place.
-    if (fstat(fd_of(like), &old) != 0) {
-      code = errno;
-    } else if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-      code = EPERM;
-    } else if (fchmod(fd, old.st_mode & 07777) != 0) {
-      code = errno;
+  if (fstat(like, &old) != 0) return errno;
+  // Only root may give a file away; anyone else gets EPERM for a file that
+  // is not their own, and the store rewrites that file in place.
+  if (fchown(fd, old.st_uid, old.st_gid) != 0) return EPERM;
+  std::vector<std::string> names, own;
+  if (const int code = attribute_names(like, names); code != 0) return code;
+  if (const int code = attribute_names(fd, own); code != 0) return code;
+  for (const std::string& name : own) {
+    if (std::find(names.begin(), names.end(), name) == names.end() && fremovexattr(fd, name.c_str()) != 0) {
+      return EPERM;
     }
   }
-  if (code != 0) {
+  if (fchmod(fd, old.st_mode & 07777) != 0) return errno;
+  // After the mode, which would set an access list's mask from its group bits.
+  for (const std::string& name : names) {
+    std::string value;
+    ssize_t got = -1;
+    for (int attempt = 0; attempt < 5 && got < 0; ++attempt) {
+      const ssize_t size = fgetxattr(like, name.c_str(), nullptr, 0);
+      if (size < 0) break;
+      value.assign(static_cast<std::size_t>(size), '\0');
+      got = fgetxattr(like, name.c_str(), value.data(), value.size());
+      if (got < 0 && errno != ERANGE) break;
+    }
+    if (got < 0 && errno == ENODATA) continue;  // removed meanwhile
+    // ENOTSUP, a file system without them; EPERM, one only the system sets.
+    if (got < 0 || fsetxattr(fd, name.c_str(), value.data(), static_cast<std::size_t>(got), 0) != 0) return EPERM;
+  }
+  return 0;
+}
+
+int create_file(const FileSpot& spot, const std::string& name, FileHandle like, FileHandle& file) {
+  const int dir = fd_of(spot.folder);
+  if (keeps_names(dir)) return EPERM;
+  const int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, like != kNoHandle ? 0600 : 0666);
+  if (fd < 0) return errno;
+  if (const int code = like != kNoHandle ? keep_likeness(fd_of(like), fd) : 0; code != 0) {
     ::close(fd);
     unlinkat(dir, name.c_str(), 0);
     return code;
@@ -236,14 +326,104 @@ int list_names(const FileSpot& spot, std::string_view prefix, std::vector<std::s
 }
 
 int can_create(const FileSpot& spot) {
+  if (keeps_names(fd_of(spot.folder))) return EPERM;
   return faccessat(fd_of(spot.folder), ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+// The signals a save holds: every one whose default action ends the
+// process, but SIGKILL and SIGSTOP, which cannot be held; the faults of a
+// thread's own code (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS),
+// which, held, would end it at once without the handler that gives the
+// terminal back; and SIGXFSZ, which the program ignores so that a write too
+// large fails instead.
+sigset_t ending_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGABRT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGPROF,
+                        SIGVTALRM, SIGXCPU}) {
+    sigaddset(&set, sig);
+  }
+#if defined(SIGPOLL)
+  sigaddset(&set, SIGPOLL);
+#endif
+#if defined(SIGPWR)
+  sigaddset(&set, SIGPWR);
+#endif
+#if defined(SIGSTKFLT)
+  sigaddset(&set, SIGSTKFLT);
+#endif
+#if defined(SIGEMT)
+  sigaddset(&set, SIGEMT);
+#endif
+#if defined(SIGRTMIN)
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaddset(&set, sig);
+#endif
+  return set;
+}
+
+// Longer than any save takes on a disk that answers; a save stuck past it
+// (a network file system gone away) lets the signals act, as the program
+// would otherwise be stuck with it.
+constexpr auto kLongestHold = std::chrono::seconds(3);
+
+// While a save holds the signals, a watcher thread holds them too until the
+// time is up, then lets them act on itself. Saves on two threads at once
+// share the watcher.
+struct SignalHold {
+  std::mutex lock;
+  std::condition_variable released;
+  int holders = 0;
+  std::thread watcher;
+};
+SignalHold g_hold;
+thread_local sigset_t t_before;
+thread_local bool t_holding = false;
+
+int hold_signals() {
+  const sigset_t ending = ending_signals();
+  if (const int code = pthread_sigmask(SIG_BLOCK, &ending, &t_before); code != 0) return code;
+  t_holding = true;
+  const std::lock_guard lock(g_hold.lock);
+  if (g_hold.holders++ > 0) return 0;
+  try {
+    // Started with the signals held, as threads take their maker's mask.
+    g_hold.watcher = std::thread([ending] {
+      std::unique_lock waiting(g_hold.lock);
+      if (g_hold.released.wait_for(waiting, kLongestHold, [] { return g_hold.holders == 0; })) return;
+      pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+      g_hold.released.wait(waiting, [] { return g_hold.holders == 0; });
+    });
+  } catch (const std::system_error& failed) {
+    // No watcher, no hold: the signals act at once, as outside a save.
+    --g_hold.holders;
+    t_holding = false;
+    pthread_sigmask(SIG_SETMASK, &t_before, nullptr);
+    return failed.code().value();
+  }
+  return 0;
+}
+
+int release_signals() {
+  if (!t_holding) return 0;
+  t_holding = false;
+  std::thread watcher;
+  {
+    const std::lock_guard lock(g_hold.lock);
+    if (--g_hold.holders == 0) watcher = std::move(g_hold.watcher);
+  }
+  if (watcher.joinable()) {
+    g_hold.released.notify_all();
+    watcher.join();
+  }
+  // The signals that came meanwhile act here.
+  return pthread_sigmask(SIG_SETMASK, &t_before, nullptr);
 }
 
 }  // namespace
 
 FileCalls file_calls = {
     locate,     open_file, read_file,   create_file, write_at,   truncate_file, flush_file,
-    close_file, swap_in,   sync_folder, remove_file, list_names, can_create,
+    close_file, swap_in,   sync_folder, remove_file, list_names, can_create, hold_signals, release_signals,
 };
 
 const FileCodes file_codes = {ENOENT, ENOENT, EEXIST, EACCES, EPERM, EISDIR, EINVAL, ENOMEM, EINVAL};

@@ -295,11 +295,15 @@ int can_create(const FileSpot& spot) {
   return 0;
 }
 
+// A console's close and log-off handlers wait for a save instead
+// (wait_for_file_updates); Windows has no other signals to hold.
+int hold_nothing() { return 0; }
+
 }  // namespace
 
 FileCalls file_calls = {
     locate,     open_file, read_file,   create_file, write_at,   truncate_file, flush_file,
-    close_file, swap_in,   sync_folder, remove_file, list_names, can_create,
+    close_file, swap_in,   sync_folder, remove_file, list_names, can_create, hold_nothing, hold_nothing,
 };
 
 const FileCodes file_codes = {

@@ -2,6 +2,9 @@
 // owners and permissions, and the reasons for refusals.
 #include "runtime/ini_file.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +16,7 @@
 #include <string>
 
 #include "as_nobody.h"
+#include "runtime/file_store.h"
 #include "test_files.h"
 
 namespace zq {
@@ -139,6 +143,32 @@ TEST(IniFile, NewFileTakesUsualModeAndCrlf) {
   ASSERT_TRUE(w.ok) << w.error;
   EXPECT_EQ(read_file(path), "[CONFIG]\r\nscreenmode=0\r\n");
   EXPECT_EQ(mode_of(path), 0644u);
+}
+
+// A folder that keeps every name once made (chattr +a) would keep the
+// temporary file too: a file there is rewritten in place, and a new one is
+// refused, as start-up tells.
+TEST(IniFile, AppendOnlyFolderGetsNoTemporaryFile) {
+  TempDir dir;
+  const std::string path = dir.file("zorvikqm.ini");
+  write_file(path, "[CONFIG]\nk=1000\nj=1\n");
+  const int folder = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0, appending = 0;
+  if (ioctl(folder, FS_IOC_GETFLAGS, &flags) != 0 ||
+      (appending = flags | FS_APPEND_FL, ioctl(folder, FS_IOC_SETFLAGS, &appending)) != 0) {
+    close(folder);
+    GTEST_SKIP() << "no append-only folder here (root on ext4 can make one): " << std::strerror(errno);
+  }
+  const WriteResult saved = write_config_value(path, "CONFIG", "k", "2");
+  const FileProbe probe = probe_file(dir.file("new.ini"));
+  const WriteResult created = write_config_value(dir.file("new.ini"), "CONFIG", "k", "2");
+  ioctl(folder, FS_IOC_SETFLAGS, &flags);
+  close(folder);
+  EXPECT_TRUE(saved.ok) << saved.error;
+  EXPECT_EQ(read_file(path), "[CONFIG]\nk=2\nj=1\n");
+  EXPECT_FALSE(created.ok);
+  EXPECT_EQ(probe.reason, created.error);
+  EXPECT_EQ(entry_count(dir.path()), 1u);
 }
 
 // Root ignores file permissions, so as root these act as user nobody.

@@ -1,6 +1,7 @@
 // What the file store's contract test needs of Windows: marks that a file
-// carries beside its content (attributes), an I/O error code, and a process
-// that has ended.
+// carries beside its content (attributes), an I/O error code, no held
+// signals, and a process that has ended. Windows has no shared folders of the Unix kind, whose
+// links of other users are not followed: their rows are left out.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,8 @@
 namespace zq::test {
 
 inline constexpr int kIoError = ERROR_IO_DEVICE;
+// No signals to hold: a closing console waits for the save instead.
+inline constexpr bool kSignalsHeld = false;
 
 inline constexpr DWORD kMarks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
@@ -45,5 +48,9 @@ inline std::uint64_t ended_process_id() {
   }
   return 0;
 }
+
+inline bool share_folder(const std::string&) { return false; }
+inline bool give_to_nobody(const std::string&) { return false; }
+inline bool plant_link(const std::string&, const std::string&) { return false; }
 
 }  // namespace zq::test
