@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # What a new user runs into outside the usual path, in real terminals under
-# tmux: pastes, Alt+key, Ctrl+L, a stop and continue from outside, fatal
-# signals, terminals without an alternate screen or with padding, 80x23,
-# large and enlarged windows, a narrow enlarge request, and a save under a
-# file-size limit.
+# tmux: pastes, Alt+key, Ctrl+L, a stop and continue from outside, every
+# signal that ends the program, terminals without an alternate screen or
+# with padding, 80x23, large and enlarged windows, a narrow enlarge request,
+# and a save under a file-size limit.
 # Usage: hardening_tmux_test.sh path/to/terminal_demo path/to/zorvikqm-setup
 # (KEEP=1 keeps the scratch directory for a look after a failure.)
 set -u
@@ -75,6 +75,7 @@ check_modes_back() {
   expect_eq "$1: tty modes restored" "$(cat "$work/$1.after" 2>/dev/null)" "$(cat "$work/$1.before")"
   expect_eq "$1: alternate screen left" "$(pane "$1" '#{alternate_on}')" 0
   expect_eq "$1: cursor shown" "$(pane "$1" '#{cursor_flag}')" 1
+  expect_eq "$1: mouse reporting off" "$(pane "$1" '#{mouse_any_flag}')" 0
 }
 
 echo "# a paste is not key presses"
@@ -138,15 +139,19 @@ tm send-keys -t flush "after" Enter
 wait_typed flush "after" || not_ok "flush: the shell read nothing"
 expect_eq "flush: only what was typed afterwards reached the shell" "$(cat "$work/flush.typed")" "after"
 
-echo "# fatal signals restore the terminal"
+echo "# every signal that ends the program restores the terminal first, then ends it by that signal"
 # A sanitizer build catches faults itself; here the program's own handler is under test.
 asan_options=${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0
-for case in ABRT:134 SEGV:139 BUS:135 FPE:136; do
-  sig=${case%%:*}
+signals="ABRT SEGV BUS FPE ILL TRAP SYS QUIT USR1 USR2 ALRM XCPU PROF VTALRM PIPE IO STKFLT PWR RTMIN RTMIN+7 RTMAX"
+for sig in $signals; do
   start "sig$sig" 80 25 tmux-256color env "ASAN_OPTIONS=$asan_options" "$demo"
+done
+for sig in $signals; do
   wait_for "sig$sig" "Display" >/dev/null || not_ok "sig$sig: demo never appeared"
   kill "-$sig" "$(pid_of "sig$sig")"
-  ended_with "sig$sig" "${case#*:}"
+done
+for sig in $signals; do
+  ended_with "sig$sig" $((128 + $(kill -l "$sig")))
   check_modes_back "sig$sig"
 done
 
