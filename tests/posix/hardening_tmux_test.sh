@@ -179,6 +179,29 @@ expect_eq "80x23: cursor on the selected entry" "$(pane short '#{cursor_x},#{cur
 tm resize-window -t short -x 80 -y 22
 if wait_for short "Please enlarge"; then ok "80x22: enlarge request"; else not_ok "80x22: no request"; fi
 
+echo "# the terminal's own size wins over LINES and COLUMNS"
+start plain 80 25 tmux-256color "$demo"
+wait_for plain "Display" || not_ok "plain: demo never appeared"
+for size in 10x40 300x300; do
+  name="env$size"
+  start "$name" 80 25 tmux-256color env "LINES=${size%x*}" "COLUMNS=${size#*x}" "$demo"
+  wait_for "$name" "Display" || not_ok "$name: no menu"
+  expect_eq "LINES and COLUMNS $size: as without them" "$(colours_of "$name")" "$(colours_of plain)"
+  tm resize-window -t "$name" -x 90 -y 30
+  wait_for "$name" "ROW 0 MARKER" >/dev/null
+  tm resize-window -t "$name" -x 80 -y 25
+  kill -STOP "$(pid_of "$name")"
+  wait_state "$(pid_of "$name")" T || not_ok "$name: did not stop"
+  kill -CONT "$(pid_of "$name")"
+  for _ in $(seq 50); do [[ "$(colours_of "$name")" == "$(colours_of plain)" ]] && break; sleep 0.1; done
+  expect_eq "LINES and COLUMNS $size: as without them after a resize, a stop and a continue" \
+    "$(colours_of "$name")" "$(colours_of plain)"
+done
+# A terminal that reports no size: then LINES and COLUMNS give it.
+start nosize 80 25 tmux-256color sh -c "'stty rows 0 cols 0; exec env LINES=23 COLUMNS=80 \"\$0\"'" "$demo"
+wait_for nosize "Display" || not_ok "nosize: no menu"
+expect_eq "no size reported: LINES=23 taken, Display on row 8" "$(row_of nosize 8 | cut -c31-46)" "    Display"
+
 echo "# the enlarge request on a narrow terminal"
 start narrow 40 20 tmux-256color "$demo"
 wait_for narrow "Please" || not_ok "narrow: no request"
