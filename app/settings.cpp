@@ -139,6 +139,20 @@ std::optional<std::string> option_text(const SetupSettings& settings, const Opti
   return std::nullopt;
 }
 
+// Every option's text for the file, in the save order; a game speed with no
+// text of its own is left out, and so keeps the file's.
+std::vector<ConfigValue> writes_for(const SetupSettings& settings) {
+  std::vector<ConfigValue> writes;
+  writes.reserve(kSaveOrder.size());
+  for (Member member : kSaveOrder) {
+    const OptionRow& row = *find_row(member);
+    if (std::optional<std::string> text = option_text(settings, row)) {
+      writes.push_back({std::string(row.key), std::move(*text)});
+    }
+  }
+  return writes;
+}
+
 }  // namespace
 
 std::string config_path() { return file_in_current_directory(kFileName); }
@@ -153,15 +167,21 @@ void load_settings(SetupSettings& settings, const std::string& path) {
 SaveResult save_settings(const SetupSettings& settings, const std::string& path) {
   // The 21 writes are applied in order to the content and the file is
   // replaced once, so a save lands whole or not at all.
-  std::vector<ConfigValue> writes;
-  writes.reserve(kSaveOrder.size());
-  for (Member member : kSaveOrder) {
-    const OptionRow& row = *find_row(member);
-    if (std::optional<std::string> text = option_text(settings, row)) {
-      writes.push_back({std::string(row.key), std::move(*text)});
+  const WriteResult written = write_config_values(path, kSection, writes_for(settings));
+  return {written.ok, written.error};
+}
+
+SaveResult save_settings(const SetupSettings& settings, const SetupSettings& loaded, const std::string& path) {
+  const WriteResult written = write_config_values(path, kSection, [&](std::string_view content) {
+    SetupSettings saved = settings;
+    for (const OptionRow& row : kOptions) {
+      // Still as loaded (an unknown game speed text keeps it so).
+      if (settings.*row.member == loaded.*row.member) {
+        apply_text(saved, row, ini_value(content, kSection, row.key, row.default_text));
+      }
     }
-  }
-  const WriteResult written = write_config_values(path, kSection, writes);
+    return writes_for(saved);
+  });
   return {written.ok, written.error};
 }
 

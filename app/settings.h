@@ -52,4 +52,11 @@ void load_settings(SetupSettings& settings, const std::string& path);
 // Writes all 21 options in their fixed order; every write is attempted.
 SaveResult save_settings(const SetupSettings& settings, const std::string& path);
 
+// The same for options loaded as `loaded`: those the player changed (that
+// differ from `loaded`; one changed and changed back counts as untouched)
+// are written as set, every other one as the file holds it at the save,
+// read as load_settings reads it, so that a change another program made
+// since the load survives. The file is read once, by the save itself.
+SaveResult save_settings(const SetupSettings& settings, const SetupSettings& loaded, const std::string& path);
+
 }  // namespace zq

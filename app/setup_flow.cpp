@@ -115,7 +115,7 @@ State save_prompt_key(AppState& app) {
   const std::string answer = prompt_answer(app.key_text);
   if (answer == "N") return State::MainMenu;
   if (answer != "Y") return State::SavePrompt;
-  const SaveResult result = save_settings(app.settings, app.config_path);
+  const SaveResult result = save_settings(app.settings, app.loaded, app.config_path);
   if (result.ok) return State::SaveEnd;
   app.save_error = result.error;
   return State::SaveFailed;
@@ -210,6 +210,7 @@ SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
   set_cursor_shape(screen, 0);
   app.notice = config_notice(app.config_path);
   load_settings(app.settings, app.config_path);
+  app.loaded = app.settings;
 
   const Io io{screen, keys};
   State state = State::MainMenu;

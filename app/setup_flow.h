@@ -18,6 +18,7 @@ inline constexpr std::string_view kConsoleTitle = "Zorvik Quelta Marundo Setup";
 // The application state record, zeroed at start.
 struct AppState {
   SetupSettings settings;
+  SetupSettings loaded;  // the options as read at start: what the player changed differs from it
   std::string config_path;
   std::string notice;      // the frame's notice: two lines, split by '\n'
   std::string save_error;  // why the last save failed

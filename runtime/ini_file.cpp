@@ -289,26 +289,35 @@ std::string ini_update(std::string_view content, std::string_view section, std::
   return text.content();
 }
 
+std::string ini_value(std::string_view content, std::string_view section, std::string_view key,
+                      std::string_view fallback) {
+  const std::optional<std::string> found = ini_lookup(content, section, key);
+  const std::string_view result = found ? std::string_view(*found) : until_nul(fallback);
+  return std::string(result.substr(0, kMaxValueBytes));
+}
+
 std::string read_config_value(const std::string& file, std::string_view section,
                               std::string_view key, std::string_view fallback) {
-  std::string_view result = until_nul(fallback);
-  std::optional<std::string> found;
   try {
     if (const std::optional<std::string> content = read_whole_file(file)) {
-      found = ini_lookup(*content, section, key);
+      return ini_value(*content, section, key, fallback);
     }
   } catch (const std::bad_alloc&) {
-    found.reset();
   }
-  if (found) result = *found;
-  return std::string(result.substr(0, kMaxValueBytes));
+  return ini_value({}, section, key, fallback);
 }
 
 WriteResult write_config_values(const std::string& file, std::string_view section,
                                 const std::vector<ConfigValue>& values) {
+  return write_config_values(file, section, [&](std::string_view) { return values; });
+}
+
+WriteResult write_config_values(const std::string& file, std::string_view section,
+                                const ConfigWrites& make_writes) {
   int refused = 0;
   const FileResult written =
       update_file(file, [&](std::string_view content, bool exists) -> std::optional<std::string> {
+        const std::vector<ConfigValue> values = make_writes(content);
         IniText text(content);
         bool any_written = false;
         for (const ConfigValue& v : values) {

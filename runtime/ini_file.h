@@ -12,6 +12,7 @@
 // included). Names and values meet such a file as UTF-8. See file_encoding.h.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,11 @@ std::optional<std::string> ini_lookup(std::string_view content, std::string_view
 std::string ini_update(std::string_view content, std::string_view section, std::string_view key,
                        std::string_view value);
 
+// Value of `key` in `section` of the file content as read_config_value gives
+// it: `fallback` when the section or key is absent, at most 254 bytes.
+std::string ini_value(std::string_view content, std::string_view section, std::string_view key,
+                      std::string_view fallback);
+
 // Value of the key in the file, or `fallback` when the file, section or key is
 // absent or the file cannot be read. At most 254 bytes.
 std::string read_config_value(const std::string& file, std::string_view section,
@@ -67,5 +73,13 @@ struct ConfigValue {
 // written.
 WriteResult write_config_values(const std::string& file, std::string_view section,
                                 const std::vector<ConfigValue>& values);
+
+// The writes of an update, made from the file's content as the update reads
+// it (empty when there is no file yet): what another program wrote since the
+// caller last read the file can be kept without reading it a second time.
+using ConfigWrites = std::function<std::vector<ConfigValue>(std::string_view content)>;
+// As above, with the writes that `make_writes` gives for the current content.
+WriteResult write_config_values(const std::string& file, std::string_view section,
+                                const ConfigWrites& make_writes);
 
 }  // namespace zq

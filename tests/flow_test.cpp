@@ -183,6 +183,29 @@ TEST(Flow, OutOfRangeValuesAreWrittenBackAsRead) {
   EXPECT_NE(file.find("syncrate=30\r\n"), std::string::npos);
 }
 
+// Another program saves playmusic=4 while the menu is open: an option the
+// player left (or changed and changed back) takes the file's value at the
+// save, one the player changed is written as set.
+TEST(Flow, AnotherProgramsChangeSurvivesTheSave) {
+  const struct {
+    std::vector<std::string> keys;  // up to the save question
+    const char* playmusic;
+  } cases[] = {
+      {{kDown, kDown, kEnter, kRight, kEsc, kDown, kDown, kEnter}, "playmusic=4"},
+      {{kDown, kEnter, kLeft, kEsc, kDown, kEnter, kRight, kEsc, kDown, kDown, kEnter}, "playmusic=9"},
+      {{kDown, kEnter, kLeft, kRight, kEsc, kDown, kEnter, kRight, kEsc, kDown, kDown, kEnter}, "playmusic=4"},
+  };
+  for (const auto& c : cases) {
+    SetupRun run;
+    write_file(run.app.config_path, kDefaultFile);
+    run.keys.add(c.keys);
+    run.keys.then([&] { write_file(run.app.config_path, replaced(kDefaultFile, "playmusic=10", "playmusic=4")); });
+    EXPECT_EQ(run.go({kYes}), SetupEnd::Saved);
+    EXPECT_EQ(run.file(), replaced(replaced(kDefaultFile, "gamemode=0", "gamemode=1"), "playmusic=10", c.playmusic))
+        << c.playmusic << " after " << c.keys.size() << " keys";
+  }
+}
+
 // A save that fails is shown with its reason; the options stay as the player
 // set them and Save & Exit is still selected, so a second try can succeed.
 TEST(Flow, FailedSaveIsReportedAndCanBeRetried) {

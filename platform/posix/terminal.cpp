@@ -125,6 +125,16 @@ void mouse_strings(std::string_view term, std::string& on, std::string& off) {
   }
 }
 
+// The size comes from the terminal; LINES and COLUMNS, which ncurses would
+// otherwise let override it, count only where the terminal reports none.
+// Before newterm, which takes the size, as every later look at it does.
+void size_from_terminal() {
+  winsize size{};
+  const bool reported = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
+  use_env(!reported);
+  use_tioctl(reported);
+}
+
 }  // namespace
 
 bool Terminal::usable(std::string& why) {
@@ -187,6 +197,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
     return false;
   }
   if (!tty_begin(error)) return false;
+  size_from_terminal();
   // newterm, unlike initscr, reports failure instead of exiting.
   screen = newterm(nullptr, stdout, stdin);
   if (screen == nullptr) {

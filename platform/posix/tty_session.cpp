@@ -29,12 +29,44 @@ volatile sig_atomic_t g_resized = 0;
 volatile sig_atomic_t g_resumed = 0;
 std::terminate_handler g_previous_terminate = nullptr;
 
-constexpr int kHandledSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGTSTP, SIGCONT,
-                                   SIGWINCH, SIGABRT, SIGSEGV, SIGBUS,  SIGFPE};
+// The signals the program takes for its own work; any other signal in
+// terminating_signals() ends it once the terminal is given back.
+constexpr int kWorkSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
 
-// A fault or an abort still ends the program, but with the terminal restored.
-bool is_fault(int sig) { return sig == SIGABRT || sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE; }
-struct sigaction g_original_actions[std::size(kHandledSignals)] = {};
+// Every signal whose default action ends the process, but SIGKILL, which
+// cannot be caught, and SIGXFSZ, which a save takes as "File too large".
+constexpr int kNamedTerminating[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1,
+    SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGPOLL
+    SIGPOLL,  // SIGIO on Linux; the BSDs' SIGIO is ignored by default
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+#ifdef SIGLOST
+    SIGLOST,
+#endif
+};
+
+// The shell's action for each signal number, as found at tty_begin.
+struct sigaction g_original_actions[NSIG] = {};
+
+// Every signal the program installs a handler for, once.
+template <typename Action>
+void for_each_handled(Action&& action) {
+  const sigset_t ending = terminating_signals();
+  for (int sig = 1; sig < NSIG; ++sig) {
+    if (sigismember(&ending, sig) == 1) action(sig);
+  }
+  for (int sig : kWorkSignals) action(sig);
+}
 
 void write_all(int fd, const char* bytes, std::size_t length) {
   while (length > 0) {
@@ -52,12 +84,21 @@ void wake_main_loop() {
   errno = saved_errno;
 }
 
-// SIGINT, SIGTERM, SIGHUP, SIGQUIT and the faults: restore, then die of the
-// same signal the default way (installed with SA_RESETHAND | SA_NODEFER, so
-// raise ends us here).
+// Every terminating signal: restore, then die of the same signal the default
+// way, so that the parent sees how the program ended. The others are blocked
+// while this runs, so that none cuts the restore short.
 void on_fatal_signal(int signal_number) {
   tty_restore();
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  ::sigaction(signal_number, &dfl, nullptr);
+  sigset_t own;
+  sigemptyset(&own);
+  sigaddset(&own, signal_number);
   ::raise(signal_number);
+  // Pending while this handler runs; unblocking it ends the process here.
+  ::sigprocmask(SIG_UNBLOCK, &own, nullptr);
 }
 
 // Ctrl+Z: hand the terminal back while stopped, take it again after `fg`.
@@ -96,14 +137,17 @@ void on_terminate() {
 }
 
 void install_handlers() {
-  for (std::size_t i = 0; i < std::size(kHandledSignals); ++i) {
-    const int sig = kHandledSignals[i];
-    // A signal the shell told us to ignore (nohup, no job control) stays ignored.
-    if (g_original_actions[i].sa_handler == SIG_IGN && sig != SIGWINCH) continue;
-    // A fault someone else handles already (a sanitizer) is left to them.
-    const bool default_action =
-        (g_original_actions[i].sa_flags & SA_SIGINFO) == 0 && g_original_actions[i].sa_handler == SIG_DFL;
-    if (is_fault(sig) && !default_action) continue;
+  for_each_handled([](int sig) {
+    const struct sigaction& original = g_original_actions[sig];
+    const bool by_handler = (original.sa_flags & SA_SIGINFO) != 0;
+    const bool ignored = !by_handler && original.sa_handler == SIG_IGN;
+    const bool default_action = !by_handler && original.sa_handler == SIG_DFL;
+    // A signal the shell told us to ignore (nohup, no job control) stays
+    // ignored, but a resize; a terminating one that someone in the process
+    // handles already (a sanitizer's fault handler) is left to them.
+    if (sig != SIGWINCH && ignored) return;
+    const bool ends = sig != SIGTSTP && sig != SIGCONT && sig != SIGWINCH;
+    if (ends && !default_action) return;
     struct sigaction action {};
     sigemptyset(&action.sa_mask);
     if (sig == SIGTSTP) {
@@ -116,10 +160,10 @@ void install_handlers() {
       action.sa_flags = SA_RESTART;
     } else {
       action.sa_handler = on_fatal_signal;
-      action.sa_flags = SA_RESETHAND | SA_NODEFER;
+      action.sa_mask = terminating_signals();
     }
     ::sigaction(sig, &action, nullptr);
-  }
+  });
 }
 
 void close_wake_pipe() {
@@ -130,14 +174,22 @@ void close_wake_pipe() {
 
 }  // namespace
 
+sigset_t terminating_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kNamedTerminating) sigaddset(&set, sig);
+#ifdef SIGRTMIN
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaddset(&set, sig);
+#endif
+  return set;
+}
+
 bool tty_begin(std::string& error) {
   if (::tcgetattr(STDOUT_FILENO, &g_shell_termios) != 0) {
     error = "standard output is not a terminal";
     return false;
   }
-  for (std::size_t i = 0; i < std::size(kHandledSignals); ++i) {
-    ::sigaction(kHandledSignals[i], nullptr, &g_original_actions[i]);
-  }
+  for_each_handled([](int sig) { ::sigaction(sig, nullptr, &g_original_actions[sig]); });
   if (::pipe(g_wake_pipe) != 0) {
     error = std::string("cannot create a pipe: ") + std::strerror(errno);
     return false;
@@ -180,9 +232,7 @@ void tty_restore() noexcept {
 
 void tty_end() {
   tty_restore();
-  for (std::size_t i = 0; i < std::size(kHandledSignals); ++i) {
-    ::sigaction(kHandledSignals[i], &g_original_actions[i], nullptr);
-  }
+  for_each_handled([](int sig) { ::sigaction(sig, &g_original_actions[sig], nullptr); });
   close_wake_pipe();
 }
 

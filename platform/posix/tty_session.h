@@ -1,14 +1,24 @@
 // The terminal's tty side: the shell's modes saved and put back, the signals
-// that concern a full-screen program (Ctrl+C, hang-up, Ctrl+Z, continue,
-// resize, faults), and one idempotent restore that every way out runs,
-// signal handlers included.
+// that concern a full-screen program (Ctrl+Z, continue, resize, and every
+// signal that would end it), and one idempotent restore that every way out
+// runs, signal handlers included.
 // Process-wide: one session at a time.
 #pragma once
+
+#include <signal.h>
 
 #include <string>
 #include <string_view>
 
 namespace zq {
+
+// Every signal whose default action ends the process, real-time ones
+// included, but SIGKILL and SIGXFSZ (which a save takes as "File too
+// large"). Once armed, each of them gives the terminal back, then ends the
+// program by that same signal, so that its parent sees how it ended; one
+// ignored, or handled by someone else in the process, is left so.
+// SIGTSTP, SIGCONT and SIGWINCH are the program's own work and not in it.
+sigset_t terminating_signals();
 
 // Saves the shell's tty modes and signal actions and opens the wake pipe;
 // false with `error` set when standard output is no terminal or no pipe.

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # What a new user runs into outside the usual path, in real terminals under
-# tmux: pastes, Alt+key, Ctrl+L, a stop and continue from outside, fatal
-# signals, terminals without an alternate screen or with padding, 80x23,
-# large and enlarged windows, a narrow enlarge request, and a save under a
-# file-size limit.
+# tmux: pastes, Alt+key, Ctrl+L, a stop and continue from outside, every
+# signal that ends the program, terminals without an alternate screen or
+# with padding, 80x23, large and enlarged windows, a narrow enlarge request,
+# and a save under a file-size limit.
 # Usage: hardening_tmux_test.sh path/to/terminal_demo path/to/zorvikqm-setup
 # (KEEP=1 keeps the scratch directory for a look after a failure.)
 set -u
@@ -75,6 +75,7 @@ check_modes_back() {
   expect_eq "$1: tty modes restored" "$(cat "$work/$1.after" 2>/dev/null)" "$(cat "$work/$1.before")"
   expect_eq "$1: alternate screen left" "$(pane "$1" '#{alternate_on}')" 0
   expect_eq "$1: cursor shown" "$(pane "$1" '#{cursor_flag}')" 1
+  expect_eq "$1: mouse reporting off" "$(pane "$1" '#{mouse_any_flag}')" 0
 }
 
 echo "# a paste is not key presses"
@@ -138,15 +139,19 @@ tm send-keys -t flush "after" Enter
 wait_typed flush "after" || not_ok "flush: the shell read nothing"
 expect_eq "flush: only what was typed afterwards reached the shell" "$(cat "$work/flush.typed")" "after"
 
-echo "# fatal signals restore the terminal"
+echo "# every signal that ends the program restores the terminal first, then ends it by that signal"
 # A sanitizer build catches faults itself; here the program's own handler is under test.
 asan_options=${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0
-for case in ABRT:134 SEGV:139 BUS:135 FPE:136; do
-  sig=${case%%:*}
+signals="ABRT SEGV BUS FPE ILL TRAP SYS QUIT USR1 USR2 ALRM XCPU PROF VTALRM PIPE IO STKFLT PWR RTMIN RTMIN+7 RTMAX"
+for sig in $signals; do
   start "sig$sig" 80 25 tmux-256color env "ASAN_OPTIONS=$asan_options" "$demo"
+done
+for sig in $signals; do
   wait_for "sig$sig" "Display" >/dev/null || not_ok "sig$sig: demo never appeared"
   kill "-$sig" "$(pid_of "sig$sig")"
-  ended_with "sig$sig" "${case#*:}"
+done
+for sig in $signals; do
+  ended_with "sig$sig" $((128 + $(kill -l "$sig")))
   check_modes_back "sig$sig"
 done
 
@@ -173,6 +178,29 @@ expect_eq "80x23: help line on the last row" "$(row_of short 22 | cut -c6-19)" "
 expect_eq "80x23: cursor on the selected entry" "$(pane short '#{cursor_x},#{cursor_y}')" "30,8"
 tm resize-window -t short -x 80 -y 22
 if wait_for short "Please enlarge"; then ok "80x22: enlarge request"; else not_ok "80x22: no request"; fi
+
+echo "# the terminal's own size wins over LINES and COLUMNS"
+start plain 80 25 tmux-256color "$demo"
+wait_for plain "Display" || not_ok "plain: demo never appeared"
+for size in 10x40 300x300; do
+  name="env$size"
+  start "$name" 80 25 tmux-256color env "LINES=${size%x*}" "COLUMNS=${size#*x}" "$demo"
+  wait_for "$name" "Display" || not_ok "$name: no menu"
+  expect_eq "LINES and COLUMNS $size: as without them" "$(colours_of "$name")" "$(colours_of plain)"
+  tm resize-window -t "$name" -x 90 -y 30
+  wait_for "$name" "ROW 0 MARKER" >/dev/null
+  tm resize-window -t "$name" -x 80 -y 25
+  kill -STOP "$(pid_of "$name")"
+  wait_state "$(pid_of "$name")" T || not_ok "$name: did not stop"
+  kill -CONT "$(pid_of "$name")"
+  for _ in $(seq 50); do [[ "$(colours_of "$name")" == "$(colours_of plain)" ]] && break; sleep 0.1; done
+  expect_eq "LINES and COLUMNS $size: as without them after a resize, a stop and a continue" \
+    "$(colours_of "$name")" "$(colours_of plain)"
+done
+# A terminal that reports no size: then LINES and COLUMNS give it.
+start nosize 80 25 tmux-256color sh -c "'stty rows 0 cols 0; exec env LINES=23 COLUMNS=80 \"\$0\"'" "$demo"
+wait_for nosize "Display" || not_ok "nosize: no menu"
+expect_eq "no size reported: LINES=23 taken, Display on row 8" "$(row_of nosize 8 | cut -c31-46)" "    Display"
 
 echo "# the enlarge request on a narrow terminal"
 start narrow 40 20 tmux-256color "$demo"
