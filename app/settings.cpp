@@ -162,7 +162,7 @@ SaveResult save_settings(const SetupSettings& settings, const std::string& path)
     }
   }
   const WriteResult written = write_config_values(path, kSection, writes);
-  return {written.ok, written.error};
+  return {written.ok, written.error, written.code};
 }
 
 }  // namespace zq
