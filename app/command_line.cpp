@@ -18,6 +18,8 @@ constexpr std::string_view kHelp =
     "Keys: Up and Down select, Left and Right change the selected option,\n"
     "Enter opens an entry or goes back to the main menu, Esc goes back or asks\n"
     "whether to quit, Y and N answer. Ctrl+C ends at once without writing.\n"
+    "Ctrl+L repaints the whole screen.\n"
+    "Mouse: click to select, click again to open, click < or > to change.\n"
     "\n"
     "  --help     print this text and exit\n"
     "  --version  print the version and exit\n"

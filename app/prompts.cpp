@@ -44,22 +44,26 @@ std::string prompt_answer(std::string_view key_text) {
 // The reason comes from the system and may be long, or in a language whose
 // letters the console lacks: it is shown as the console can show it, and cut
 // to fit the screen.
-void draw_save_error(Io io, std::string_view notice, std::string_view reason) {
+void draw_save_error(Io io, std::string_view notice, std::string_view reason, std::string_view way_out) {
   constexpr std::string_view kLead = "  Could not save zorvikqm.ini: ";
   constexpr std::string_view kAsk = "  Press any key to return to the menu.";
   constexpr std::size_t kMaxWidth = kScreenWidth - 4;  // room for the shadow and a margin
-  std::string first = std::string(kLead) + display_text(reason);
-  std::string second(kAsk);
-  const std::size_t width = std::min(kMaxWidth, std::max(cells_of(first), second.size()) + 3);
+  std::vector<std::string> lines = {std::string(kLead) + display_text(reason)};
+  if (!way_out.empty()) lines.push_back("  " + std::string(kToSave) + display_text(way_out) + ".");
+  lines.emplace_back(kAsk);
+  std::size_t widest = 0;
+  for (const std::string& line : lines) widest = std::max(widest, cells_of(line));
+  const std::size_t width = std::min(kMaxWidth, widest + 3);
   // Cut or padded to the box's width in cells, between two characters.
-  first.resize(bytes_within(first, width));
-  first.append(width - cells_of(first), ' ');
-  second.resize(width, ' ');
+  for (std::string& line : lines) {
+    line.resize(bytes_within(line, width));
+    line.append(width - cells_of(line), ' ');
+  }
   const auto column = static_cast<std::uint16_t>((kScreenWidth - width) / 2);
 
   draw_frame(io, notice);
-  draw_box(io.screen, column, {first, second});
-  locate(io.screen, static_cast<std::uint16_t>(column + kAsk.size()), kBoxTop + 2);
+  draw_box(io.screen, column, lines);
+  locate(io.screen, static_cast<std::uint16_t>(column + kAsk.size()), static_cast<std::uint16_t>(kBoxTop + lines.size()));
   set_cursor_shape(io.screen, 1);
 }
 

@@ -24,7 +24,12 @@ void draw_prompt(Io io, std::string_view notice, const Prompt& prompt);
 // "Y" or "N" for a key press typing y/Y or n/N; the empty text for any other.
 std::string prompt_answer(std::string_view key_text);
 
-// The frame and a box saying the save failed and why, asking for any key.
-void draw_save_error(Io io, std::string_view notice, std::string_view reason);
+// Leads what the player can do about a save that cannot work, on the
+// notice and in the failed-save box.
+inline constexpr std::string_view kToSave = "To save, ";
+
+// The frame and a box saying the save failed and why, then what to do about
+// it where the system says (`way_out`, after kToSave), asking for any key.
+void draw_save_error(Io io, std::string_view notice, std::string_view reason, std::string_view way_out = {});
 
 }  // namespace zq

@@ -168,7 +168,7 @@ SaveResult save_settings(const SetupSettings& settings, const std::string& path)
   // The 21 writes are applied in order to the content and the file is
   // replaced once, so a save lands whole or not at all.
   const WriteResult written = write_config_values(path, kSection, writes_for(settings));
-  return {written.ok, written.error};
+  return {written.ok, written.error, written.code};
 }
 
 SaveResult save_settings(const SetupSettings& settings, const SetupSettings& loaded, const std::string& path) {
@@ -182,7 +182,7 @@ SaveResult save_settings(const SetupSettings& settings, const SetupSettings& loa
     }
     return writes_for(saved);
   });
-  return {written.ok, written.error};
+  return {written.ok, written.error, written.code};
 }
 
 }  // namespace zq

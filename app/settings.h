@@ -39,6 +39,7 @@ struct SetupSettings {
 struct SaveResult {
   bool ok = true;
   std::string error;
+  int code = 0;  // the system's code for it
 };
 
 // zorvikqm.ini in the current directory, with the system's separator; the

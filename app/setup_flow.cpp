@@ -92,7 +92,7 @@ void enter_state(Io io, AppState& app, State state) {
       break;
     case State::QuitPrompt: draw_prompt(io, app.notice, kQuitPrompt); break;
     case State::SavePrompt: draw_prompt(io, app.notice, kSavePrompt); break;
-    case State::SaveFailed: draw_save_error(io, app.notice, app.save_error); break;
+    case State::SaveFailed: draw_save_error(io, app.notice, app.save_error, app.save_way_out); break;
     default: break;
   }
 }
@@ -118,6 +118,7 @@ State save_prompt_key(AppState& app) {
   const SaveResult result = save_settings(app.settings, app.loaded, app.config_path);
   if (result.ok) return State::SaveEnd;
   app.save_error = result.error;
+  app.save_way_out = way_out(app.config_path, result.code);
   return State::SaveFailed;
 }
 
@@ -174,32 +175,41 @@ State state_mouse(Io io, AppState& app, State state, const MouseEvent& mouse) {
 
 }  // namespace
 
-std::string notice_for(const FileProbe& probe, std::string_view path, std::string_view home) {
+std::string notice_for(const FileProbe& probe, std::string_view path, std::string_view home, const NoticeNotes& notes) {
   std::string_view lead;
+  std::string_view lead_to_way_out;  // where the system tells what to do, in place of its reason
   std::string finding;
   switch (probe.state) {
     case FileState::Absent:
       if (probe.reason.empty()) finding = "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it.";
       lead = "  No zorvikqm.ini yet, and it cannot be created: ";
+      lead_to_way_out = "  No zorvikqm.ini. ";
       break;
     case FileState::Readable:
       if (probe.reason.empty()) finding = "  Settings read from zorvikqm.ini. Save & Exit writes your changes back to it.";
       lead = "  Settings read, but zorvikqm.ini cannot be saved: ";
+      lead_to_way_out = "  Settings read. ";
       break;
     case FileState::Unreadable:
       lead = "  Cannot read or save zorvikqm.ini: ";
       break;
   }
+  if (finding.empty() && !notes.way_out.empty() && !lead_to_way_out.empty()) {
+    finding = cut_after_word(std::string(lead_to_way_out) + std::string(kToSave) + display_text(notes.way_out) + ".",
+                             lead_to_way_out.size());
+  }
   if (finding.empty()) finding = cut_after_word(std::string(lead) + display_text(probe.reason), lead.size());
-  constexpr std::string_view kFolderLead = "  Folder: ";
+  const std::string folder_lead = "  " + (notes.label.empty() ? std::string("Folder") : display_text(notes.label)) + ": ";
   const std::string folder = folder_of(path);
   const std::string shown = folder.empty() ? std::string("the current one, which the system cannot name")
                                            : display_text(under_home(folder, home));
-  return finding + "\n" + std::string(kFolderLead) + cut_from_left(shown, kNoticeWidth - kFolderLead.size());
+  return finding + "\n" + folder_lead + cut_from_left(shown, kNoticeWidth - cells_of(folder_lead));
 }
 
-std::string config_notice(const std::string& path) {
-  return notice_for(probe_file(path), path, home_folder());
+std::string config_notice(const std::string& path, std::string_view label) {
+  const FileProbe probe = probe_file(path);
+  const std::string advice = probe.reason.empty() ? std::string() : way_out(path, probe.code);
+  return notice_for(probe, path, home_folder(), {label, advice});
 }
 
 SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
@@ -208,7 +218,10 @@ SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
   if (!screen.open) return SetupEnd::NoConsole;
   set_console_title(screen, kConsoleTitle);
   set_cursor_shape(screen, 0);
-  app.notice = config_notice(app.config_path);
+  // The copy the system keeps for this user, where it keeps one.
+  const UserFile file = user_file(app.config_path);
+  app.config_path = file.path;
+  app.notice = config_notice(file.path, file.label);
   load_settings(app.settings, app.config_path);
   app.loaded = app.settings;
 

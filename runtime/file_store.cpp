@@ -158,25 +158,27 @@ std::optional<std::string> read_whole_file(const std::string& path) {
 }
 
 FileProbe probe_file(const std::string& path) {
+  const auto refused = [](FileState state, int code) {
+    return FileProbe{state, code != 0 ? reason_for(code) : std::string(), code};
+  };
   FileSpot spot;
   if (const int code = file_calls.locate(path, true, spot); code != 0) {
-    return {is_absent(code) ? FileState::Absent : FileState::Unreadable, reason_for(code)};
+    return refused(is_absent(code) ? FileState::Absent : FileState::Unreadable, code);
   }
   const Closer folder{spot.folder};
   // The opens a read and a save make; neither changes the file.
   Closer file;
   FileFacts facts;
   if (const int code = file_calls.open(spot, false, file.handle, facts); code != 0) {
-    if (code != file_codes.no_file) return {FileState::Unreadable, error_text(code)};
-    const int refused = file_calls.can_create(spot);
-    return {FileState::Absent, refused != 0 ? error_text(refused) : std::string()};
+    if (code != file_codes.no_file) return refused(FileState::Unreadable, code);
+    return refused(FileState::Absent, file_calls.can_create(spot));
   }
   file.close();
-  if (!facts.regular) return {FileState::Unreadable, not_a_file(facts).error};
-  if (const int code = file_calls.open(spot, true, file.handle, facts); code != 0) {
-    return {FileState::Readable, error_text(code)};
+  if (!facts.regular) {
+    const FileResult why = not_a_file(facts);
+    return {FileState::Unreadable, why.error, why.code};
   }
-  return {FileState::Readable, {}};
+  return refused(FileState::Readable, file_calls.open(spot, true, file.handle, facts));
 }
 
 FileResult update_file(const std::string& path, const FileEdit& edit) {

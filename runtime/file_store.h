@@ -37,6 +37,7 @@ struct FileProbe {
   // The system's reason why a save cannot work, empty when it can. For an
   // Unreadable file, why it cannot be read (a save fails for it too).
   std::string reason;
+  int code = 0;  // the system's code for that reason
 };
 FileProbe probe_file(const std::string& path);
 

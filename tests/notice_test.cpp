@@ -26,10 +26,12 @@ std::string line_of(const std::string& notice, int line) {
 TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
   // A terminal in UTF-8; the Windows console's cells take these letters in any code page.
   std::setlocale(LC_CTYPE, "C.UTF-8");
+  constexpr std::string_view kWayOut = "run as administrator or make the folder writable";
   const struct {
     FileState state;
     std::string reason;
     std::string notice;
+    std::string_view way_out = {};
   } cases[] = {
       {FileState::Absent, "", "  No zorvikqm.ini here yet: these are the defaults. Save & Exit creates it."},
       {FileState::Absent, "Permission denied", "  No zorvikqm.ini yet, and it cannot be created: Permission denied"},
@@ -48,9 +50,17 @@ TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
       {FileState::Unreadable, "bad\x1b[2Jname\n", "  Cannot read or save zorvikqm.ini: bad?[2Jname?"},
       // Cut by cells, between two letters: 36 + 19 * 2 + 3 = 77 cells.
       {FileState::Unreadable, repeated(kGe, 40), "  Cannot read or save zorvikqm.ini: " + repeated(kGe, 19) + "..."},
+      // Where the system says what to do, that in place of its reason; not
+      // for a file that cannot even be read.
+      {FileState::Readable, "Access is denied.",
+       "  Settings read. To save, run as administrator or make the folder writable.", kWayOut},
+      {FileState::Absent, "Access is denied.",
+       "  No zorvikqm.ini. To save, run as administrator or make the folder writable.", kWayOut},
+      {FileState::Unreadable, "Access is denied.", "  Cannot read or save zorvikqm.ini: Access is denied.", kWayOut},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(line_of(notice_for({c.state, c.reason}, "/zq/zorvikqm.ini", ""), 0), c.notice) << c.reason;
+    const std::string notice = notice_for({c.state, c.reason}, "/zq/zorvikqm.ini", "", {"", c.way_out});
+    EXPECT_EQ(line_of(notice, 0), c.notice) << c.reason;
   }
 }
 
@@ -60,6 +70,7 @@ TEST(Notice, NamesTheFolder) {
   const std::string deep = "/" + std::string(40, 'a') + "/" + std::string(40, 'b');
   const struct {
     std::string path, home, line;
+    std::string_view label = {};
   } cases[] = {
       {"/home/ann/games/zq/zorvikqm.ini", "/home/ann", "  Folder: ~/games/zq"},
       {"/home/ann/zorvikqm.ini", "/home/ann/", "  Folder: ~"},
@@ -76,9 +87,12 @@ TEST(Notice, NamesTheFolder) {
       // Letters beyond ASCII as they are; wide ones cut whole: 10 + 3 + 32 * 2 = 77 cells.
       {"/home/ann/Jeux vid\xC3\xA9o/zorvikqm.ini", "/home/ann", "  Folder: ~/Jeux vid\xC3\xA9o"},
       {"/" + repeated(kGe, 40) + "/zorvikqm.ini", "", "  Folder: ..." + repeated(kGe, 32)},
+      // A copy the system keeps elsewhere, named so; the label stays whole.
+      {"C:\\Users\\Ann\\AppData\\Local\\VirtualStore\\Program Files (x86)\\Zorvik Quelta Marundo\\zorvikqm.ini", "",
+       "  VirtualStore copy: ...VirtualStore\\Program Files (x86)\\Zorvik Quelta Marundo", "VirtualStore copy"},
   };
   for (const auto& c : cases) {
-    const std::string notice = notice_for({FileState::Absent, ""}, c.path, c.home);
+    const std::string notice = notice_for({FileState::Absent, ""}, c.path, c.home, {c.label, ""});
     EXPECT_EQ(line_of(notice, 1), c.line) << c.path;
   }
 }

@@ -377,18 +377,30 @@ TEST(Prompts, AnswerIsYOrNInEitherCase) {
 }
 
 TEST(Prompts, SaveErrorBoxShowsTheReason) {
-  Screen s;
-  draw_save_error(s.io(), "", "Permission denied");
   const std::string first = "  Could not save zorvikqm.ini: Permission denied";
-  const std::string second = "  Press any key to return to the menu.";
-  const std::uint16_t width = static_cast<std::uint16_t>(first.size() + 3);
-  const auto column = static_cast<std::uint16_t>((80 - width) / 2);
-  EXPECT_EQ(s.text(12, column, width), first + "   ");
-  EXPECT_EQ(s.text(13, column, static_cast<std::uint16_t>(second.size())), second);
-  EXPECT_EQ(s.attr(column, 11, width), kSelectedAttr);
-  EXPECT_EQ(s.attr(column, 14, width), kSelectedAttr);
-  EXPECT_EQ(s.attr(static_cast<std::uint16_t>(column + 1), 15, width), kShadowAttr);
-  EXPECT_TRUE(s.cursor_at(static_cast<std::uint16_t>(column + second.size()), 13));
+  const std::string ask = "  Press any key to return to the menu.";
+  const struct {
+    std::string way_out;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", {first, ask}},
+      // What to do about it, where the system says, between the two.
+      {"run as administrator", {first, "  To save, run as administrator.", ask}},
+  };
+  for (const auto& c : cases) {
+    Screen s;
+    draw_save_error(s.io(), "", "Permission denied", c.way_out);
+    const std::uint16_t width = static_cast<std::uint16_t>(first.size() + 3);
+    const auto column = static_cast<std::uint16_t>((80 - width) / 2);
+    const auto last = static_cast<std::uint16_t>(11 + c.lines.size());
+    for (std::uint16_t i = 0; i < c.lines.size(); ++i) {
+      EXPECT_EQ(s.text(12 + i, column, width), c.lines[i] + std::string(width - c.lines[i].size(), ' '));
+    }
+    EXPECT_EQ(s.attr(column, 11, width), kSelectedAttr);
+    EXPECT_EQ(s.attr(column, last + 1, width), kSelectedAttr);
+    EXPECT_EQ(s.attr(static_cast<std::uint16_t>(column + 1), last + 2, width), kShadowAttr);
+    EXPECT_TRUE(s.cursor_at(static_cast<std::uint16_t>(column + ask.size()), last)) << c.way_out;
+  }
 }
 
 // The reason is the system's: long, with a control byte shown as '?', or in

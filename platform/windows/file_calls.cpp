@@ -1,12 +1,15 @@
 // The file store's operations on Windows, and where the current directory
 // is. Paths arrive as UTF-8 and are kept as wide strings from there on, so a
 // directory named outside the ANSI code page works; file content stays
-// bytes. A path past MAX_PATH takes the \\?\ form.
+// bytes. A path past MAX_PATH takes the \\?\ form. A file that another
+// process holds for a moment is waited for.
 #include "runtime/file_calls.h"
 
 #include <windows.h>
 #include <aclapi.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -22,6 +25,39 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // The attributes that a replacement takes over from the file it replaces.
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Virus scanners, the search indexer and sync clients open a file that was
+// just written or renamed for a few milliseconds, often without letting it
+// be deleted or renamed over; the game may hold it for longer. An open or a
+// rename that such a holder refuses is tried again for up to kHeldWait,
+// every kHeldPause. Once a wait has run out, the calls of the next kHeldWait
+// do not wait again, so that the reads of start-up give up together rather
+// than one after another.
+constexpr auto kHeldWait = std::chrono::milliseconds(2000);
+constexpr DWORD kHeldPause = 50;  // milliseconds
+std::atomic<std::chrono::steady_clock::rep> g_wait_ran_out{0};
+
+bool held_code(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
+
+// Runs `attempt` (0 or an error code) again while it fails with a code for
+// which `held` says another process holds the file; its last code.
+template <class Attempt, class Held>
+int while_held(Attempt attempt, Held held) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point ran_out{Clock::duration(g_wait_ran_out.load())};
+  const bool patient = g_wait_ran_out.load() == 0 || start - ran_out >= kHeldWait;
+  int code = attempt();
+  while (code != 0 && patient && held(static_cast<DWORD>(code))) {
+    if (Clock::now() - start >= kHeldWait) {
+      g_wait_ran_out = Clock::now().time_since_epoch().count();
+      break;
+    }
+    Sleep(kHeldPause);
+    code = attempt();
+  }
+  return code;
+}
 
 HANDLE handle_of(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 FileHandle file_of(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
@@ -107,14 +143,32 @@ int locate(const std::string& path, bool follow, FileSpot& spot) {
   return 0;
 }
 
+// Whether an open refused with access denied met a file that is being
+// deleted (its name goes once its holders close it): no file in that state
+// opens even to read its attributes, while a file that is merely not ours
+// to write does.
+bool delete_pending(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
+  CloseHandle(file);
+  return false;
+}
+
 int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& facts) {
   // Delete access too for a save: a file that the game holds open without
   // letting it be deleted cannot be replaced, and fails here, before any
-  // temporary file exists.
+  // temporary file exists (once the wait for its holder has run out).
   const DWORD access = write ? GENERIC_READ | GENERIC_WRITE | DELETE : GENERIC_READ;
-  HANDLE handle =
-      CreateFileW(path_in(spot, spot.name).c_str(), access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return last_error_or(ERROR_OPEN_FAILED);
+  const std::wstring path = path_in(spot, spot.name);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  const int opened = while_held(
+      [&] {
+        handle = CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+        return handle == INVALID_HANDLE_VALUE ? last_error_or(ERROR_OPEN_FAILED) : 0;
+      },
+      [&](DWORD code) { return held_code(code) || (code == ERROR_ACCESS_DENIED && delete_pending(path)); });
+  if (opened != 0) return opened;
   // The two small queries rather than GetFileInformationByHandle, which
   // Wine answers a hundred times slower (and start-up makes 21 reads).
   FILE_BASIC_INFO basic{};
@@ -252,12 +306,22 @@ int close_file(FileHandle file) { return CloseHandle(handle_of(file)) ? 0 : last
 int swap_in(const FileSpot& spot, const std::string& name) {
   // One rename over the old name, never a moment without the file (which
   // ReplaceFileW, moving the old file away first, has); write-through, so
-  // that the rename is on the disk when the call returns.
-  if (!MoveFileExW(path_in(spot, name).c_str(), path_in(spot, spot.name).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return last_error_or(ERROR_CANNOT_MAKE);
-  }
-  return 0;
+  // that the rename is on the disk when the call returns. The old file
+  // opened for deletion a moment ago: access denied now means that another
+  // process holds one of the two, unless the old one was made read-only.
+  const std::wstring from = path_in(spot, name);
+  const std::wstring to = path_in(spot, spot.name);
+  return while_held(
+      [&] {
+        return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                   ? 0
+                   : last_error_or(ERROR_CANNOT_MAKE);
+      },
+      [&](DWORD code) {
+        if (code != ERROR_ACCESS_DENIED) return held_code(code);
+        const DWORD attributes = GetFileAttributesW(to.c_str());
+        return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+      });
 }
 
 // Nothing left to wait for: swap's MOVEFILE_WRITE_THROUGH returns once the

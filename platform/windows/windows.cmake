@@ -1,10 +1,12 @@
 # The Windows parts of the build: the console back end, the file layer's
-# helpers, and the executable's icon group and version record.
+# helpers, and the executable's icon group, manifest and version record.
 
 target_sources(zq_config PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/wide_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/system_message.cpp
 )
+# The known folders (user_folder.cpp).
+target_link_libraries(zq_config PUBLIC shell32 ole32 uuid)
 
 # The console: the program's own screen buffer and the key records.
 add_library(zq_terminal STATIC
@@ -29,6 +31,8 @@ add_custom_command(
   COMMENT "Packing the icon group"
   VERBATIM
 )
+set(ZQ_MANIFEST_FILE ${CMAKE_CURRENT_LIST_DIR}/zorvikqm-setup.manifest)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/zorvikqm-setup.rc.in ${CMAKE_BINARY_DIR}/zorvikqm-setup.rc @ONLY)
-set_source_files_properties(${CMAKE_BINARY_DIR}/zorvikqm-setup.rc PROPERTIES OBJECT_DEPENDS ${ZQ_ICON_FILE})
+set_source_files_properties(${CMAKE_BINARY_DIR}/zorvikqm-setup.rc PROPERTIES
+  OBJECT_DEPENDS "${ZQ_ICON_FILE};${ZQ_MANIFEST_FILE}")
 target_sources(zorvikqm-setup PRIVATE ${CMAKE_BINARY_DIR}/zorvikqm-setup.rc)

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -46,6 +49,60 @@ struct HeldFile {
   ~HeldFile() {
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   }
+};
+
+// Started again with ZQ_HOLD="<milliseconds> <sharing> <event> <path>", this
+// program is the other process: it holds the file with that sharing, sets
+// the event, and ends that much later. Runs before the tests would.
+const bool kHolder = [] {
+  wchar_t spec[MAX_PATH * 2] = {};
+  if (GetEnvironmentVariableW(L"ZQ_HOLD", spec, MAX_PATH * 2) == 0) return false;
+  DWORD milliseconds = 0;
+  DWORD share = 0;
+  wchar_t event[64] = {};
+  int used = 0;
+  if (std::swscanf(spec, L"%lu %lu %63ls %n", &milliseconds, &share, event, &used) < 3) ExitProcess(2);
+  HANDLE file = CreateFileW(spec + used, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, event);
+  if (file == INVALID_HANDLE_VALUE || ready == nullptr || !SetEvent(ready)) ExitProcess(3);
+  Sleep(milliseconds);
+  ExitProcess(0);
+}();
+
+// Another process that holds the file for a while, from the moment this
+// returns; ends with the object (at once, if still holding).
+struct Holder {
+  PROCESS_INFORMATION process{};
+  Holder(const std::string& path, DWORD share, DWORD milliseconds) {
+    static int count = 0;
+    const std::wstring event = L"Local\\zq-held-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
+    const std::wstring spec = std::to_wstring(milliseconds) + L" " + std::to_wstring(share) + L" " + event + L" " +
+                              wide_from_utf8(path);
+    wchar_t self[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=-*";
+    SetEnvironmentVariableW(L"ZQ_HOLD", spec.c_str());
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    const bool started = CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &start, &process);
+    SetEnvironmentVariableW(L"ZQ_HOLD", nullptr);
+    // Wine may take a few seconds to start a process on a loaded machine.
+    HANDLE both[] = {ready, process.hProcess};
+    const bool held = started && WaitForMultipleObjects(2, both, FALSE, 60000) == WAIT_OBJECT_0;
+    CloseHandle(ready);
+    EXPECT_TRUE(held) << "the holding process did not start";
+  }
+  ~Holder() {
+    if (process.hProcess == nullptr) return;
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  Holder(const Holder&) = delete;
+  Holder& operator=(const Holder&) = delete;
 };
 
 class WindowsFileStore : public ::testing::Test {
@@ -104,6 +161,44 @@ TEST_F(WindowsFileStore, RefusalsKeepTheFileAndLeaveNoTemporaryFile) {
     EXPECT_EQ(test::read_file(target), kOld) << c.what;
     EXPECT_EQ(entries_of(here.path()), std::vector<std::string>{"zorvikqm.ini"}) << c.what;
     SetFileAttributesW(wide_from_utf8(target).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+// A file that another process holds is waited for, up to about 2 seconds:
+// a save or a read while it is held for half a second works once it is
+// released; a save while it is held for 10 seconds fails after the wait,
+// with the file as it was.
+TEST_F(WindowsFileStore, AFileHeldForAMomentIsWaitedFor) {
+  constexpr DWORD kNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const struct {
+    const char* what;
+    DWORD share;
+    DWORD hold;  // milliseconds
+    bool save;   // else a read, as start-up makes
+    bool ok;
+  } cases[] = {
+      {"save, held half a second without delete sharing", kNoDelete, 500, true, true},
+      {"read, held half a second without any sharing", 0, 500, false, true},
+      {"save, held 10 seconds without delete sharing", kNoDelete, 10000, true, false},
+  };
+  for (const auto& c : cases) {
+    test::TempDir here;
+    const std::string target = here.file("zorvikqm.ini");
+    test::write_file(target, kOld);
+    const Holder holder(target, c.share, c.hold);
+    const auto start = std::chrono::steady_clock::now();
+    const FileResult r = c.save ? update_file(target, replace_with(kNew))
+                                : read_whole_file(target) == kOld ? FileResult{} : file_failure(ERROR_READ_FAULT);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    std::printf("# %s: %s after %lld ms\n", c.what, r.ok ? "done" : r.error.c_str(), static_cast<long long>(took.count()));
+    EXPECT_EQ(r.ok, c.ok) << c.what << ": " << r.error;
+    if (!c.ok) {
+      EXPECT_EQ(r.code, ERROR_SHARING_VIOLATION) << c.what;
+      EXPECT_GE(took.count(), 1500) << c.what;
+      EXPECT_LT(took.count(), 8000) << c.what;
+    }
+    EXPECT_EQ(test::read_file(target), c.save && c.ok ? kNew : kOld) << c.what;
+    EXPECT_EQ(entries_of(here.path()), std::vector<std::string>{"zorvikqm.ini"}) << c.what;
   }
 }
 

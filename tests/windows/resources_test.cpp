@@ -1,6 +1,6 @@
 // The resources built into zorvikqm-setup.exe, read from the file as Windows
 // reads them: one icon group of 16, 32 and 48 pixel images in 32 bits with
-// alpha, and the version record with the project's version.
+// alpha, the version record with the project's version, and the manifest.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -133,6 +133,18 @@ TEST_F(ProgramResources, VersionRecordCarriesTheProjectVersion) {
   ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
   EXPECT_EQ(fixed->dwProductVersionMS, static_cast<DWORD>(ZQ_VERSION_MAJOR << 16 | ZQ_VERSION_MINOR));
   EXPECT_EQ(fixed->dwProductVersionLS, static_cast<DWORD>(ZQ_VERSION_PATCH << 16));
+}
+
+// The application manifest Windows reads at start: the user's own rights,
+// and Windows 10 and 11 among the systems it was made for.
+TEST_F(ProgramResources, ManifestAsksForNoElevationAndNamesWindows10) {
+  const std::string_view manifest = resource(MAKEINTRESOURCEW(24) /* RT_MANIFEST */, MAKEINTRESOURCEW(1));
+  ASSERT_FALSE(manifest.empty());
+  for (const char* part : {R"(<requestedExecutionLevel level="asInvoker")",
+                           R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)",
+                           R"(>true</longPathAware>)"}) {
+    EXPECT_NE(manifest.find(part), std::string_view::npos) << part;
+  }
 }
 
 }  // namespace
