@@ -51,7 +51,7 @@ double time_load_save(const std::string& path, int rounds, bool change) {
   for (int i = 0; i < rounds; ++i) {
     zq::SetupSettings s;
     zq::load_settings(s, path);
-    const zq::SaveResult r = zq::save_settings(change ? variant(i % 2) : s, path);
+    const zq::SaveResult r = zq::save_settings(change ? variant(i % 2) : s, s, path);
     if (!r.ok) {
       std::fprintf(stderr, "save failed: %s\n", r.error.c_str());
       std::exit(1);

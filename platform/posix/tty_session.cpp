@@ -29,8 +29,7 @@ volatile sig_atomic_t g_resized = 0;
 volatile sig_atomic_t g_resumed = 0;
 std::terminate_handler g_previous_terminate = nullptr;
 
-// The signals the program takes for its own work; any other signal in
-// terminating_signals() ends it once the terminal is given back.
+// The signals the program takes for its own work: Ctrl+Z, continue, resize.
 constexpr int kWorkSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
 
 // Every signal whose default action ends the process, but SIGKILL, which
@@ -146,7 +145,7 @@ void install_handlers() {
     // ignored, but a resize; a terminating one that someone in the process
     // handles already (a sanitizer's fault handler) is left to them.
     if (sig != SIGWINCH && ignored) return;
-    const bool ends = sig != SIGTSTP && sig != SIGCONT && sig != SIGWINCH;
+    const bool ends = std::find(std::begin(kWorkSignals), std::end(kWorkSignals), sig) == std::end(kWorkSignals);
     if (ends && !default_action) return;
     struct sigaction action {};
     sigemptyset(&action.sa_mask);
