@@ -59,8 +59,7 @@ TEST(Notice, SaysWhetherTheFileWasFoundAndWhySavingCannotWork) {
       {FileState::Unreadable, "Access is denied.", "  Cannot read or save zorvikqm.ini: Access is denied.", kWayOut},
   };
   for (const auto& c : cases) {
-    const std::string notice = notice_for({c.state, c.reason}, "/zq/zorvikqm.ini", "", {"", c.way_out});
-    EXPECT_EQ(line_of(notice, 0), c.notice) << c.reason;
+    EXPECT_EQ(line_of(notice_for({c.state, c.reason}, "/zq/zorvikqm.ini", "", {"", c.way_out}), 0), c.notice);
   }
 }
 

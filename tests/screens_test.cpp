@@ -384,8 +384,7 @@ TEST(Prompts, SaveErrorBoxShowsTheReason) {
     std::vector<std::string> lines;
   } cases[] = {
       {"", {first, ask}},
-      // What to do about it, where the system says, between the two.
-      {"run as administrator", {first, "  To save, run as administrator.", ask}},
+      {"run as administrator", {first, "  To save, run as administrator.", ask}},  // what to do, between
   };
   for (const auto& c : cases) {
     Screen s;

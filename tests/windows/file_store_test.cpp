@@ -53,15 +53,13 @@ struct HeldFile {
 
 // Started again with ZQ_HOLD="<milliseconds> <sharing> <event> <path>", this
 // program is the other process: it holds the file with that sharing, sets
-// the event, and ends that much later. Runs before the tests would.
+// the event, and ends that much later, before any test would run.
 const bool kHolder = [] {
-  wchar_t spec[MAX_PATH * 2] = {};
-  if (GetEnvironmentVariableW(L"ZQ_HOLD", spec, MAX_PATH * 2) == 0) return false;
-  DWORD milliseconds = 0;
-  DWORD share = 0;
-  wchar_t event[64] = {};
+  wchar_t spec[MAX_PATH * 2] = {}, event[64] = {};
+  unsigned long milliseconds = 0, share = 0;
   int used = 0;
-  if (std::swscanf(spec, L"%lu %lu %63ls %n", &milliseconds, &share, event, &used) < 3) ExitProcess(2);
+  if (GetEnvironmentVariableW(L"ZQ_HOLD", spec, MAX_PATH * 2) == 0) return false;
+  std::swscanf(spec, L"%lu %lu %63ls %n", &milliseconds, &share, event, &used);
   HANDLE file = CreateFileW(spec + used, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
   HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, event);
   if (file == INVALID_HANDLE_VALUE || ready == nullptr || !SetEvent(ready)) ExitProcess(3);
@@ -69,40 +67,34 @@ const bool kHolder = [] {
   ExitProcess(0);
 }();
 
-// Another process that holds the file for a while, from the moment this
-// returns; ends with the object (at once, if still holding).
+// That process, holding the file from the moment this returns until the
+// object goes (ended then, if still holding).
 struct Holder {
   PROCESS_INFORMATION process{};
   Holder(const std::string& path, DWORD share, DWORD milliseconds) {
     static int count = 0;
     const std::wstring event = L"Local\\zq-held-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
-    const std::wstring spec = std::to_wstring(milliseconds) + L" " + std::to_wstring(share) + L" " + event + L" " +
-                              wide_from_utf8(path);
+    const std::wstring spec = std::to_wstring(milliseconds) + L" " + std::to_wstring(share) + L" " + event + L" ";
+    SetEnvironmentVariableW(L"ZQ_HOLD", (spec + wide_from_utf8(path)).c_str());
     wchar_t self[MAX_PATH * 4] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
     std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=-*";
-    SetEnvironmentVariableW(L"ZQ_HOLD", spec.c_str());
     STARTUPINFOW start{};
     start.cb = sizeof start;
     const bool started = CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                                         nullptr, &start, &process);
     SetEnvironmentVariableW(L"ZQ_HOLD", nullptr);
-    // Wine may take a few seconds to start a process on a loaded machine.
     HANDLE both[] = {ready, process.hProcess};
-    const bool held = started && WaitForMultipleObjects(2, both, FALSE, 60000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(started && WaitForMultipleObjects(2, both, FALSE, 60000) == WAIT_OBJECT_0) << "no holding process";
     CloseHandle(ready);
-    EXPECT_TRUE(held) << "the holding process did not start";
   }
   ~Holder() {
-    if (process.hProcess == nullptr) return;
     TerminateProcess(process.hProcess, 0);
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  Holder(const Holder&) = delete;
-  Holder& operator=(const Holder&) = delete;
 };
 
 class WindowsFileStore : public ::testing::Test {
@@ -164,10 +156,9 @@ TEST_F(WindowsFileStore, RefusalsKeepTheFileAndLeaveNoTemporaryFile) {
   }
 }
 
-// A file that another process holds is waited for, up to about 2 seconds:
-// a save or a read while it is held for half a second works once it is
-// released; a save while it is held for 10 seconds fails after the wait,
-// with the file as it was.
+// A file another process holds is waited for, up to about 2 seconds: held
+// for half a second, a save or read works once it is released; held for 10
+// seconds, a save fails after the wait, with the file as it was.
 TEST_F(WindowsFileStore, AFileHeldForAMomentIsWaitedFor) {
   constexpr DWORD kNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
   const struct {
@@ -192,11 +183,8 @@ TEST_F(WindowsFileStore, AFileHeldForAMomentIsWaitedFor) {
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     std::printf("# %s: %s after %lld ms\n", c.what, r.ok ? "done" : r.error.c_str(), static_cast<long long>(took.count()));
     EXPECT_EQ(r.ok, c.ok) << c.what << ": " << r.error;
-    if (!c.ok) {
-      EXPECT_EQ(r.code, ERROR_SHARING_VIOLATION) << c.what;
-      EXPECT_GE(took.count(), 1500) << c.what;
-      EXPECT_LT(took.count(), 8000) << c.what;
-    }
+    EXPECT_EQ(r.code, c.ok ? 0 : ERROR_SHARING_VIOLATION) << c.what;
+    EXPECT_TRUE(c.ok || (took.count() >= 1500 && took.count() < 8000)) << c.what;  // about 2 s
     EXPECT_EQ(test::read_file(target), c.save && c.ok ? kNew : kOld) << c.what;
     EXPECT_EQ(entries_of(here.path()), std::vector<std::string>{"zorvikqm.ini"}) << c.what;
   }
