@@ -226,7 +226,7 @@ SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
     } else {
       // Show what the last key changed, then sleep until something arrives
       // instead of spinning on an empty queue.
-      device.present();
+      present_console(screen);
       if (!keys.wait_for_input()) {
         end = SetupEnd::InputEnded;
         break;

@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/console_device.h"
 #include "runtime/keyboard.h"
 
 namespace zq {

@@ -256,8 +256,7 @@ bool Terminal::Impl::create(ScreenGeometry& geometry) {
 
   // The program's screen is the layout's size whatever the terminal's; the
   // view places it on the terminal.
-  model = MemoryConsole(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
-  model.create(geometry);
+  geometry = window_geometry(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   attr_known.fill(false);
   next_pair = 1;
   applied_cursor = -1;
@@ -275,7 +274,6 @@ void Terminal::Impl::release() {
   tty_end();
   delscreen(screen);
   screen = nullptr;
-  model.release();
 }
 
 // The ncurses look of a console attribute: colour pair, and bold or reverse
@@ -334,7 +332,7 @@ void Terminal::Impl::repaint() {
   dirty = full_redraw = true;
 }
 
-void Terminal::Impl::draw_view() {
+void Terminal::Impl::draw_view(const ConsoleGrid& grid) {
   view = place_view(layout, COLS, LINES);
   if (!view.fits) {
     // In the terminal's own colours: this is a request, not the program.
@@ -358,7 +356,7 @@ void Terminal::Impl::draw_view() {
     line.clear();
     bool wide_shown = false;  // the cell before holds a wide character, sent as such
     for (int c = 0; c < layout.width; ++c) {
-      const Cell cell = model.cell(static_cast<std::uint16_t>(c), row);
+      const Cell cell = grid.cell(static_cast<std::uint16_t>(c), row);
       // A wide character covers its second cell on the terminal too.
       if (cell.ch == kWideTail && wide_shown) continue;
       // What the terminal cannot show is sent as '?' (a control character
@@ -380,11 +378,20 @@ void Terminal::Impl::draw_view() {
 }
 
 // Sends what changed since the last call to the terminal, in one flush.
-void Terminal::Impl::present() {
+void Terminal::Impl::present(const ConsoleGrid& grid) {
   if (!active) return;
   handle_events();
+  const CellPos cursor = grid.cursor();
+  if (grid.cell_writes() != shown_writes || cursor.column != shown_cursor.column || cursor.row != shown_cursor.row ||
+      grid.cursor_size() != shown_cursor_size || grid.cursor_visible() != shown_cursor_visible) {
+    dirty = true;
+  }
   if (!dirty && !title_dirty) return;
-  draw_view();
+  shown_writes = grid.cell_writes();
+  shown_cursor = cursor;
+  shown_cursor_size = grid.cursor_size();
+  shown_cursor_visible = grid.cursor_visible();
+  draw_view(grid);
   if (title_dirty && !title_start.empty()) {
     // Written directly: putp would queue it in stdio, behind later output.
     tty_write(title_start + title + title_end);
@@ -392,10 +399,9 @@ void Terminal::Impl::present() {
   title_dirty = false;
 
   int want_cursor = 0;
-  const CellPos cursor = model.cursor();
   const int cursor_row = view_row_of(view, cursor.row);
-  if (view.fits && model.cursor_visible() && cursor_row >= 0 && cursor.column < layout.width) {
-    want_cursor = model.cursor_size() >= 50 ? 2 : 1;
+  if (view.fits && grid.cursor_visible() && cursor_row >= 0 && cursor.column < layout.width) {
+    want_cursor = grid.cursor_size() >= 50 ? 2 : 1;
     wmove(stdscr, view.top + cursor_row, view.left + cursor.column);
   }
   if (want_cursor != applied_cursor) {
@@ -427,36 +433,6 @@ void Terminal::set_title(std::string_view title) {
   impl_->title_dirty = true;
 }
 
-void Terminal::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) {
-  impl_->model.fill_attribute(attr, count, start);
-  impl_->dirty = true;
-}
-
-void Terminal::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
-  impl_->model.fill_character(ch, count, start);
-  impl_->dirty = true;
-}
-
-void Terminal::write_characters(std::u32string_view cells, CellPos start) {
-  impl_->model.write_characters(cells, start);
-  impl_->dirty = true;
-}
-
-void Terminal::scroll_rect(CellRect source, CellPos dest, Cell fill) {
-  impl_->model.scroll_rect(source, dest, fill);
-  impl_->dirty = true;
-}
-
-bool Terminal::set_cursor_position(CellPos pos) {
-  impl_->dirty = true;
-  return impl_->model.set_cursor_position(pos);
-}
-
-bool Terminal::set_cursor_info(std::uint32_t size, bool visible) {
-  impl_->dirty = true;
-  return impl_->model.set_cursor_info(size, visible);
-}
-
-void Terminal::present() { impl_->present(); }
+void Terminal::present(const ConsoleGrid& grid) { impl_->present(grid); }
 
 }  // namespace zq

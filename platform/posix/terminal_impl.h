@@ -1,6 +1,6 @@
 // What the terminal's view (terminal.cpp) and its key reader
-// (terminal_keys.cpp) share: the in-memory console that is the screen's
-// truth, what the terminal shows of it, and the input not yet taken.
+// (terminal_keys.cpp) share: what the terminal shows, and the input not yet
+// taken.
 #pragma once
 
 #include <array>
@@ -12,7 +12,6 @@
 #include "platform/posix/terminal.h"
 #include "runtime/console_view.h"
 #include "runtime/input_queue.h"
-#include "runtime/memory_console.h"
 
 // Last: term.h defines every capability name as a macro. The wide
 // character calls draw the cells' characters.
@@ -28,18 +27,19 @@ namespace zq {
 using Clock = std::chrono::steady_clock;
 
 struct Terminal::Impl {
-  explicit Impl(const ViewLayout& view_layout)
-      : layout(view_layout),
-        model(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height)) {}
+  explicit Impl(const ViewLayout& view_layout) : layout(view_layout) {}
 
   std::string error;
   SCREEN* screen = nullptr;
   bool active = false;
   ViewLayout layout;
-  MemoryConsole model;
 
   // What the terminal shows and what it needs.
-  bool dirty = false;
+  bool dirty = false;  // the view needs drawing whatever the grid holds
+  std::uint64_t shown_writes = 0;  // the grid's cell_writes at the last frame
+  CellPos shown_cursor{};
+  std::uint32_t shown_cursor_size = 0;
+  bool shown_cursor_visible = false;
   bool full_redraw = false;
   ViewPlacement view;
   int applied_cursor = -1;  // last curs_set value sent, -1 unknown
@@ -68,10 +68,10 @@ struct Terminal::Impl {
   void enter_screen(bool push_title);
   chtype attribute(std::uint16_t attr);
   void handle_events();
-  void present();
+  void present(const ConsoleGrid& grid);
   // The next present() redraws every cell, whatever the terminal shows now.
   void repaint();
-  void draw_view();
+  void draw_view(const ConsoleGrid& grid);
   void read_input();
   // Too small for the layout: the view shows a request to enlarge instead.
   bool too_small() const { return !place_view(layout, COLS, LINES).fits; }

@@ -142,12 +142,10 @@ bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
   SetConsoleScreenBufferSize(buffer, COORD{static_cast<SHORT>(window_width(info)),
                                            static_cast<SHORT>(window_height(info))});
   // The program's screen is the layout's size whatever the window's.
-  model = MemoryConsole(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
-  model.create(geometry);
+  geometry = window_geometry(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   keys = InputQueue();
   mouse_buttons = 0;
   mouse.reset();
-  shown.clear();
   shown_place.reset();
   shown_shape.reset();
   wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
@@ -207,10 +205,18 @@ void WindowsConsole::Impl::refit() {
     GetConsoleScreenBufferInfo(buffer, &info);
   }
   origin = COORD{info.srWindow.Left, info.srWindow.Top};
+  window_columns = width;
+  window_rows = height;
   view = place_view(layout, width, height);
+  whole_window = true;
+}
+
+void WindowsConsole::Impl::write_window(const ConsoleGrid& grid) {
+  whole_window = false;
+  const int width = window_columns;
   // The whole window in one write. Around the layout, the surround; around
   // the request, the console's own grey: it is a request, not the program.
-  std::vector<CHAR_INFO> window(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+  std::vector<CHAR_INFO> window(static_cast<std::size_t>(width) * static_cast<std::size_t>(window_rows),
                                 char_info(L' ', view.fits ? shown_attribute(layout.surround_attribute) : kPlainAttribute));
   const auto at = [&](int column, int row) -> CHAR_INFO& {
     return window[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column)];
@@ -218,11 +224,11 @@ void WindowsConsole::Impl::refit() {
   if (view.fits) {
     shown.assign(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height), Cell{});
     for (int v = 0; v < view.rows_shown; ++v) {
-      take_row(layout_row_at(view, v), 0, layout.width - 1, &at(view.left, view.top + v));
+      take_row(grid, layout_row_at(view, v), 0, layout.width - 1, &at(view.left, view.top + v));
     }
   } else {
     int row = 0;
-    for (const std::string& line : enlarge_request(layout, "window", width, height)) {
+    for (const std::string& line : enlarge_request(layout, "window", width, window_rows)) {
       for (std::size_t c = 0; c < line.size() && c < static_cast<std::size_t>(width); ++c) {
         at(static_cast<int>(c), row).Char.UnicodeChar = static_cast<unsigned char>(line[c]);
       }
@@ -232,17 +238,16 @@ void WindowsConsole::Impl::refit() {
   write_block(buffer, window, width, origin);
   shown_place.reset();
   shown_shape.reset();
-  apply_cursor();
 }
 
-void WindowsConsole::Impl::write_changes() {
+void WindowsConsole::Impl::write_changes(const ConsoleGrid& grid) {
   const auto width = static_cast<std::size_t>(layout.width);
   // The changed cells' bounds, in rows of the window counted from view.top.
   int left = layout.width, right = -1, top = view.rows_shown, bottom = -1;
   for (int v = 0; v < view.rows_shown; ++v) {
     const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
     for (int c = 0; c < layout.width; ++c) {
-      if (model.cell(static_cast<std::uint16_t>(c), r) == shown[r * width + static_cast<std::size_t>(c)]) continue;
+      if (grid.cell(static_cast<std::uint16_t>(c), r) == shown[r * width + static_cast<std::size_t>(c)]) continue;
       left = std::min(left, c);
       right = std::max(right, c);
       top = std::min(top, v);
@@ -253,23 +258,23 @@ void WindowsConsole::Impl::write_changes() {
   // Both halves of a wide character go together.
   for (int v = top; v <= bottom; ++v) {
     const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
-    if (left > 0 && model.cell(static_cast<std::uint16_t>(left), r).ch == kWideTail) --left;
-    if (right + 1 < layout.width && model.cell(static_cast<std::uint16_t>(right + 1), r).ch == kWideTail) ++right;
+    if (left > 0 && grid.cell(static_cast<std::uint16_t>(left), r).ch == kWideTail) --left;
+    if (right + 1 < layout.width && grid.cell(static_cast<std::uint16_t>(right + 1), r).ch == kWideTail) ++right;
   }
   const int columns = right - left + 1;
   std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(bottom - top + 1));
   for (int v = top; v <= bottom; ++v) {
     const auto offset = static_cast<std::size_t>(v - top) * static_cast<std::size_t>(columns);
-    take_row(layout_row_at(view, v), left, right, &cells[offset]);
+    take_row(grid, layout_row_at(view, v), left, right, &cells[offset]);
   }
   write_block(buffer, cells, columns, cell_at(view.left + left, view.top + top));
 }
 
-void WindowsConsole::Impl::take_row(int row, int left, int right, CHAR_INFO* out) {
+void WindowsConsole::Impl::take_row(const ConsoleGrid& grid, int row, int left, int right, CHAR_INFO* out) {
   const auto r = static_cast<std::uint16_t>(row);
-  char32_t before = left > 0 ? model.cell(static_cast<std::uint16_t>(left - 1), r).ch : U' ';
+  char32_t before = left > 0 ? grid.cell(static_cast<std::uint16_t>(left - 1), r).ch : U' ';
   for (int c = left; c <= right; ++c) {
-    const Cell cell = model.cell(static_cast<std::uint16_t>(c), r);
+    const Cell cell = grid.cell(static_cast<std::uint16_t>(c), r);
     shown[static_cast<std::size_t>(row) * static_cast<std::size_t>(layout.width) + static_cast<std::size_t>(c)] = cell;
     *out++ = cell_info(cell, before);
     before = cell.ch;
@@ -298,11 +303,11 @@ CHAR_INFO WindowsConsole::Impl::cell_info(Cell cell, char32_t before) const {
   return char_info(ch, attr);
 }
 
-void WindowsConsole::Impl::apply_cursor() {
+void WindowsConsole::Impl::apply_cursor(const ConsoleGrid& grid) {
   // Hidden on a row left out of the view, and around the request to enlarge.
-  const CellPos cursor = model.cursor();
+  const CellPos cursor = grid.cursor();
   const int row = view.fits ? view_row_of(view, cursor.row) : -1;
-  const bool visible = model.cursor_visible() && row >= 0;
+  const bool visible = grid.cursor_visible() && row >= 0;
   if (visible) {
     const COORD place = cell_at(view.left + cursor.column, view.top + row);
     if (!shown_place || place.X != shown_place->X || place.Y != shown_place->Y) {
@@ -310,7 +315,7 @@ void WindowsConsole::Impl::apply_cursor() {
       shown_place = place;
     }
   }
-  const CONSOLE_CURSOR_INFO shape{model.cursor_size(), visible ? TRUE : FALSE};
+  const CONSOLE_CURSOR_INFO shape{grid.cursor_size(), visible ? TRUE : FALSE};
   if (!shown_shape || shape.dwSize != shown_shape->dwSize || shape.bVisible != shown_shape->bVisible) {
     SetConsoleCursorInfo(buffer, &shape);
     shown_shape = shape;
@@ -334,45 +339,24 @@ void WindowsConsole::release() {
   WindowsConsole::Impl* self = impl_.get();
   g_open_console.compare_exchange_strong(self, nullptr);
   impl_->close_handles();
-  impl_->model.release();
 }
 
 void WindowsConsole::set_title(std::string_view title) {
-  impl_->model.set_title(title);
   if (impl_->active) SetConsoleTitleA(std::string(title).c_str());
-}
-
-// Cell operations go to the model only; present() shows their sum.
-void WindowsConsole::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) {
-  impl_->model.fill_attribute(attr, count, start);
-}
-
-void WindowsConsole::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
-  impl_->model.fill_character(ch, count, start);
-}
-
-void WindowsConsole::write_characters(std::u32string_view cells, CellPos start) {
-  impl_->model.write_characters(cells, start);
-}
-
-void WindowsConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
-  impl_->model.scroll_rect(source, dest, fill);
-}
-
-bool WindowsConsole::set_cursor_position(CellPos pos) { return impl_->model.set_cursor_position(pos); }
-
-bool WindowsConsole::set_cursor_info(std::uint32_t size, bool visible) {
-  return impl_->model.set_cursor_info(size, visible);
 }
 
 // One frame: the changed cells in one write, then the cursor. Hosts that
 // turn each console call into output of its own (Windows Terminal) show it
 // whole, never half drawn.
-void WindowsConsole::present() {
+void WindowsConsole::present(const ConsoleGrid& grid) {
   Impl& c = *impl_;
-  if (!c.shows()) return;
-  c.write_changes();
-  c.apply_cursor();
+  if (!c.active) return;
+  if (c.whole_window) {
+    c.write_window(grid);
+  } else if (c.view.fits) {
+    c.write_changes(grid);
+  }
+  c.apply_cursor(grid);
 }
 
 }  // namespace zq
