@@ -334,6 +334,7 @@ void Terminal::Impl::repaint() {
 
 void Terminal::Impl::draw_view(const ConsoleGrid& grid) {
   view = place_view(layout, COLS, LINES);
+  const auto width = static_cast<std::size_t>(layout.width);
   if (!view.fits) {
     // In the terminal's own colours: this is a request, not the program.
     wbkgdset(stdscr, ' ');
@@ -342,39 +343,60 @@ void Terminal::Impl::draw_view(const ConsoleGrid& grid) {
     for (std::size_t i = 0; i < request.size(); ++i) {
       mvwaddnstr(stdscr, static_cast<int>(i), 0, request[i].c_str(), COLS);
     }
+    shown.clear();
     return;
   }
-  if (full_redraw) {
+  if (full_redraw || shown.size() != width * static_cast<std::size_t>(layout.height)) {
     // What a larger terminal shows around the layout: the frame's blue.
     wbkgdset(stdscr, ' ' | attribute(layout.surround_attribute));
     werase(stdscr);
+    shown.assign(width * static_cast<std::size_t>(layout.height), Cell{kWideTail + 1, 0});  // matches no cell
   }
-  std::vector<cchar_t> line;
-  line.reserve(static_cast<std::size_t>(layout.width));
-  for (int v = 0; v < view.rows_shown; ++v) {
-    const auto row = static_cast<std::uint16_t>(layout_row_at(view, v));
-    line.clear();
-    bool wide_shown = false;  // the cell before holds a wide character, sent as such
-    for (int c = 0; c < layout.width; ++c) {
-      const Cell cell = grid.cell(static_cast<std::uint16_t>(c), row);
-      // A wide character covers its second cell on the terminal too.
-      if (cell.ch == kWideTail && wide_shown) continue;
-      // What the terminal cannot show is sent as '?' (a control character
-      // could act as a sequence); the second cell of such a wide one as a blank.
-      wchar_t shown[2] = {L'?', L'\0'};
-      if (cell.ch == kWideTail) {
-        shown[0] = L' ';
-      } else if (console_shows(cell.ch)) {
-        shown[0] = static_cast<wchar_t>(cell.ch);
+  for (int row = 0; row < layout.height; ++row) {
+    const int v = view_row_of(view, row);
+    if (v < 0) continue;
+    const std::span<const Cell> cells = grid.row(static_cast<std::uint16_t>(row));
+    Cell* const was = shown.data() + static_cast<std::size_t>(row) * width;
+    // Each run of cells that changed, with both halves of a wide character.
+    const auto differ = [&](std::size_t c) { return cells[c].ch != was[c].ch || cells[c].attr != was[c].attr; };
+    for (std::size_t c = 0; c < cells.size();) {
+      if (!differ(c)) {
+        ++c;
+        continue;
       }
-      wide_shown = shown[0] != L'?' && cell_width(cell.ch) == 2;
-      const chtype look = attribute(cell.attr);
-      cchar_t drawn{};
-      setcchar(&drawn, shown, look & A_ATTRIBUTES & ~A_COLOR, static_cast<short>(PAIR_NUMBER(look)), nullptr);
-      line.push_back(drawn);
+      const std::size_t first = c > 0 && cells[c].ch == kWideTail ? c - 1 : c;
+      while (c < cells.size() && (differ(c) || cells[c].ch == kWideTail)) ++c;
+      std::copy(cells.begin() + static_cast<std::ptrdiff_t>(first), cells.begin() + static_cast<std::ptrdiff_t>(c),
+                was + first);
+      draw_cells(cells.subspan(first, c - first), view.top + v, view.left + static_cast<int>(first));
     }
-    mvwadd_wchnstr(stdscr, view.top + v, view.left, line.data(), static_cast<int>(line.size()));
   }
+}
+
+void Terminal::Impl::draw_cells(std::span<const Cell> cells, int y, int x) {
+  line.clear();
+  bool wide_shown = false;  // the cell before holds a wide character, sent as such
+  for (const Cell& cell : cells) {
+    // A wide character covers its second cell on the terminal too.
+    if (cell.ch == kWideTail && wide_shown) {
+      wide_shown = false;
+      continue;
+    }
+    // What the terminal cannot show is sent as '?' (a control character
+    // could act as a sequence); the second cell of such a wide one as a blank.
+    wchar_t shown_char[2] = {L'?', L'\0'};
+    if (cell.ch == kWideTail) {
+      shown_char[0] = L' ';
+    } else if (console_shows(cell.ch)) {
+      shown_char[0] = static_cast<wchar_t>(cell.ch);
+    }
+    wide_shown = shown_char[0] != L'?' && cell_width(cell.ch) == 2;
+    const chtype look = attribute(cell.attr);
+    cchar_t drawn{};
+    setcchar(&drawn, shown_char, look & A_ATTRIBUTES & ~A_COLOR, static_cast<short>(PAIR_NUMBER(look)), nullptr);
+    line.push_back(drawn);
+  }
+  mvwadd_wchnstr(stdscr, y, x, line.data(), static_cast<int>(line.size()));
 }
 
 // Sends what changed since the last call to the terminal, in one flush.

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/posix/terminal.h"
 #include "runtime/console_view.h"
@@ -42,6 +44,8 @@ struct Terminal::Impl {
   bool shown_cursor_visible = false;
   bool full_redraw = false;
   ViewPlacement view;
+  std::vector<Cell> shown;  // the layout's cells as handed to ncurses; empty: none
+  std::vector<cchar_t> line;  // draw_cells' work row
   int applied_cursor = -1;  // last curs_set value sent, -1 unknown
   std::string title;
   bool title_dirty = false;
@@ -71,7 +75,11 @@ struct Terminal::Impl {
   void present(const ConsoleGrid& grid);
   // The next present() redraws every cell, whatever the terminal shows now.
   void repaint();
+  // Hands ncurses the grid's cells that differ from `shown`, all of them
+  // after a full redraw, or the request to enlarge.
   void draw_view(const ConsoleGrid& grid);
+  // Cells of one row, starting at terminal cell (x, y).
+  void draw_cells(std::span<const Cell> cells, int y, int x);
   void read_input();
   // Too small for the layout: the view shows a request to enlarge instead.
   bool too_small() const { return !place_view(layout, COLS, LINES).fits; }
