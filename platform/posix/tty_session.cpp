@@ -146,6 +146,12 @@ bool tty_begin(std::string& error) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   }
+  // Ctrl+Z is ignored until tty_arm installs its handler. ncurses, finding
+  // it so at start-up, leaves SIGTSTP to us instead of ignoring and
+  // restoring it around every update: two system calls a frame.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGTSTP, &ignore, nullptr);
   g_resized = 0;
   g_resumed = 0;
   return true;

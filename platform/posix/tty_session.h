@@ -10,8 +10,9 @@
 
 namespace zq {
 
-// Saves the shell's tty modes and signal actions and opens the wake pipe;
-// false with `error` set when standard output is no terminal or no pipe.
+// Saves the shell's tty modes and signal actions, ignores Ctrl+Z until
+// tty_arm, and opens the wake pipe; false with `error` set when standard
+// output is no terminal or no pipe.
 bool tty_begin(std::string& error);
 // From now on every way out writes `restore_bytes` and puts the shell's modes
 // back; installs the signal handlers.
