@@ -1,5 +1,5 @@
-// What the terminal's view (terminal.cpp) and its key reader
-// (terminal_keys.cpp) share: what the terminal shows, and the input not yet
+// What the terminal's start-up (terminal_start.cpp), view (terminal.cpp)
+// and key reader (terminal_keys.cpp) share: what the terminal shows, and the input not yet
 // taken.
 #pragma once
 
@@ -64,12 +64,20 @@ struct Terminal::Impl {
   std::optional<MouseEvent> mouse;  // taken by the last poll_key, for poll_mouse
   bool ended = false;
 
+  // The start-up, in its steps (terminal_start.cpp): ncurses on the
+  // terminal in the program's modes; the sequences terminfo or the terminal
+  // family gives; the colours.
   bool create(ScreenGeometry& geometry);
+  bool start_curses();
+  void read_sequences();
+  void start_colours();
   void release();
   std::string restore_bytes() const;
-  // Takes the terminal (again): alternate screen, bracketed paste, mouse
-  // reports, and the shell's title pushed when `push_title`.
+  // Takes the terminal (again): alternate screen, then send_modes.
   void enter_screen(bool push_title);
+  // Bracketed paste and mouse reports on, and the shell's title pushed when
+  // `push_title`.
+  void send_modes(bool push_title);
   chtype attribute(std::uint16_t attr);
   void handle_events();
   void present(const ConsoleGrid& grid);
