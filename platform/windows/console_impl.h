@@ -1,5 +1,5 @@
-// What the console's drawing (console.cpp) and its key reader
-// (console_keys.cpp) share.
+// What the console's session (console_session.cpp), frame (console.cpp)
+// and key reader (console_keys.cpp) share.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,9 @@
 #include "runtime/input_queue.h"
 
 namespace zq {
+
+inline int window_width(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Right - info.srWindow.Left + 1; }
+inline int window_height(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Bottom - info.srWindow.Top + 1; }
 
 struct WindowsConsole::Impl {
   explicit Impl(const ViewLayout& view_layout) : layout(view_layout) {}
@@ -48,10 +51,18 @@ struct WindowsConsole::Impl {
   WORD own_attribute = 7;  // the user's buffer's colours at start
   bool wine = false;       // the console is Wine's (see cell_info)
 
+  // The session (console_session.cpp): create in its steps - the
+  // console's handles and the user's buffer's state, the program's buffer,
+  // what is given back at the end saved, then the console taken.
   bool create(ScreenGeometry& geometry);
+  bool open_handles(CONSOLE_SCREEN_BUFFER_INFO& user);
+  bool make_buffer(const CONSOLE_SCREEN_BUFFER_INFO& user);
+  void save_user_settings();
+  bool take_console();
   // Undoes create in reverse order; safe from the control handler's thread.
   void restore();
   void close_handles();
+  // The frame (console.cpp).
   COORD cell_at(int column, int row) const {
     return COORD{static_cast<SHORT>(origin.X + column), static_cast<SHORT>(origin.Y + row)};
   }

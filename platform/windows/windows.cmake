@@ -8,6 +8,7 @@ target_sources(zq_config PRIVATE
 
 # The console: the program's own screen buffer and the key records.
 add_library(zq_terminal STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/console_session.cpp
   ${CMAKE_CURRENT_LIST_DIR}/console.cpp
   ${CMAKE_CURRENT_LIST_DIR}/console_keys.cpp
 )
