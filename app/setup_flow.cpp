@@ -97,7 +97,7 @@ void enter_state(Io io, AppState& app, State state) {
   }
 }
 
-State main_menu_key(Io io, AppState& app) {
+State main_menu_state(Io io, AppState& app) {
   switch (main_menu_key(io, app.main_cursor, app.menu_column, app.scan_code)) {
     case MenuChoice::Stay: return State::MainMenu;
     case MenuChoice::Quit: return State::QuitPrompt;
@@ -128,7 +128,7 @@ State state_key(Io io, AppState& app, State state) {
     return leave ? State::MainMenu : state;
   }
   switch (state) {
-    case State::MainMenu: return main_menu_key(io, app);
+    case State::MainMenu: return main_menu_state(io, app);
     case State::QuitPrompt: {
       const std::string answer = prompt_answer(app.key_text);
       return answer == "Y" ? State::QuitEnd : answer == "N" ? State::MainMenu : state;

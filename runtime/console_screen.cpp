@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "runtime/text_convert.h"
+
 namespace zq {
 
 namespace {
@@ -51,7 +53,7 @@ void close_console(ConsoleScreen& screen) {
 
 void set_console_title(ConsoleScreen& screen, std::string_view title) {
   // A title ends at its first NUL, like every text of the program.
-  title = title.substr(0, title.find('\0'));
+  title = until_nul(title);
   if (screen.output != nullptr) screen.output->set_title(title);
 }
 
@@ -71,7 +73,7 @@ int locate(ConsoleScreen& screen, std::uint16_t column, std::uint16_t row) {
 }
 
 void print_text(ConsoleScreen& screen, std::string_view text) {
-  text = text.substr(0, text.find('\0'));
+  text = until_nul(text);
   if (text.empty() || screen.output == nullptr) return;
   std::u32string cells = text_cells(text);
   if (cells.size() > kMaxPrintCells) {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "runtime/file_calls.h"
+#include "runtime/text_convert.h"
 
 namespace zq {
 namespace {
@@ -20,8 +21,6 @@ std::string_view trim(std::string_view s) {
   while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
   return s;
 }
-
-std::string_view until_nul(std::string_view s) { return s.substr(0, s.find('\0')); }
 
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c; }
 
