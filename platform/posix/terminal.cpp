@@ -38,7 +38,7 @@ chtype Terminal::Impl::attribute(std::uint16_t attr) {
       look |= COLOR_PAIR(next_pair);
       ++next_pair;
     }
-  } else if (reversed_without_colours(attr)) {
+  } else if (reversed_without_colours(attr, layout.reversed_backgrounds)) {
     look |= A_REVERSE;  // keeps the selection bar and the banner visible without colours
   }
   attr_cache[index] = look;

@@ -136,7 +136,7 @@ void WindowsConsole::Impl::take_row(const ConsoleGrid& grid, int row, int left, 
 
 WORD WindowsConsole::Impl::shown_attribute(std::uint16_t attr) const {
   if (colours) return attr;
-  return static_cast<WORD>(own_attribute | (reversed_without_colours(attr) ? COMMON_LVB_REVERSE_VIDEO : 0));
+  return static_cast<WORD>(own_attribute | (reversed_without_colours(attr, layout.reversed_backgrounds) ? COMMON_LVB_REVERSE_VIDEO : 0));
 }
 
 CHAR_INFO WindowsConsole::Impl::cell_info(Cell cell, char32_t before) const {
