@@ -83,7 +83,7 @@ void draw_frame(Io io, std::string_view notice) {
 }
 
 void end_redraw(Io io) {
-  if (io.screen.output != nullptr) io.screen.output->present();
+  present_console(io.screen);
   io.keys.pause_ms(std::chrono::milliseconds(10));
 }
 

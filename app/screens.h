@@ -28,9 +28,12 @@ inline constexpr ColorPair kColorSelected{15, 4};  // 79: selection, prompt boxe
 // The screens' 80x25 layout as a terminal or window shows it: the top row,
 // then the row under the banner, are blank on every screen, so a shorter
 // view leaves them out; a larger one shows the frame's blue around it.
+// Without colours the selection bar and the prompt boxes (red) and the
+// banner (brown) show in reverse video.
 inline constexpr int kSparedRows[] = {0, 5};
 inline constexpr ViewLayout kScreenLayout{
-    80, 25, kSparedRows, static_cast<std::uint16_t>(kColorFrame.foreground + 16 * kColorFrame.background)};
+    80, 25, kSparedRows, static_cast<std::uint16_t>(kColorFrame.foreground + 16 * kColorFrame.background),
+    static_cast<std::uint16_t>(1u << kColorSelected.background | 1u << kColorBanner.background)};
 
 inline constexpr std::int32_t kMenuColumn = 30;
 inline constexpr std::int32_t kMenuEntries = 5;

@@ -28,14 +28,14 @@ constexpr std::array<std::string_view, 8> kFrameRateTexts = {"30", "35", "40", "
 
 using Member = std::int32_t SetupSettings::*;
 
-struct OptionRow {
+struct OptionKey {
   std::string_view key;
   std::string_view default_text;  // what a read gives for an absent key
   Member member;
   Conversion conversion;
 };
 
-constexpr std::array<OptionRow, 21> kOptions = {{
+constexpr std::array<OptionKey, 21> kOptions = {{
     {"screenmode", "0", &SetupSettings::screenmode, Conversion::Number},
     {"screendepth", "16", &SetupSettings::screendepth, Conversion::ColorDepth},
     {"graphicdetail", "0", &SetupSettings::graphicdetail, Conversion::Number},
@@ -81,8 +81,8 @@ constexpr std::array<Member, 21> kSaveOrder = {
     &SetupSettings::characterchange, &SetupSettings::savehiscores,   &SetupSettings::language,
 };
 
-constexpr const OptionRow* find_row(Member member) {
-  for (const OptionRow& row : kOptions) {
+constexpr const OptionKey* find_key(Member member) {
+  for (const OptionKey& row : kOptions) {
     if (row.member == member) return &row;
   }
   return nullptr;
@@ -90,7 +90,7 @@ constexpr const OptionRow* find_row(Member member) {
 
 // Every option appears exactly once in an order.
 constexpr bool covers_all_options(const std::array<Member, 21>& order) {
-  for (const OptionRow& row : kOptions) {
+  for (const OptionKey& row : kOptions) {
     int seen = 0;
     for (Member m : order) seen += m == row.member ? 1 : 0;
     if (seen != 1) return false;
@@ -101,7 +101,7 @@ static_assert(covers_all_options(kLoadOrder));
 static_assert(covers_all_options(kSaveOrder));
 
 // Applies the text read for an option; an unknown frame rate changes nothing.
-void apply_text(SetupSettings& settings, const OptionRow& row, std::string_view text) {
+void apply_text(SetupSettings& settings, const OptionKey& row, std::string_view text) {
   std::int32_t& option = settings.*row.member;
   switch (row.conversion) {
     case Conversion::Number:
@@ -123,7 +123,7 @@ void apply_text(SetupSettings& settings, const OptionRow& row, std::string_view 
 
 // The option's text for the file, or nothing for a game speed outside the
 // eight known ones, which has no text that would read back as itself.
-std::optional<std::string> option_text(const SetupSettings& settings, const OptionRow& row) {
+std::optional<std::string> option_text(const SetupSettings& settings, const OptionKey& row) {
   const std::int32_t option = settings.*row.member;
   switch (row.conversion) {
     case Conversion::Number:
@@ -145,7 +145,7 @@ std::vector<ConfigValue> writes_for(const SetupSettings& settings) {
   std::vector<ConfigValue> writes;
   writes.reserve(kSaveOrder.size());
   for (Member member : kSaveOrder) {
-    const OptionRow& row = *find_row(member);
+    const OptionKey& row = *find_key(member);
     if (std::optional<std::string> text = option_text(settings, row)) {
       writes.push_back({std::string(row.key), std::move(*text)});
     }
@@ -159,7 +159,7 @@ std::string config_path() { return file_in_current_directory(kFileName); }
 
 void load_settings(SetupSettings& settings, const std::string& path) {
   for (Member member : kLoadOrder) {
-    const OptionRow& row = *find_row(member);
+    const OptionKey& row = *find_key(member);
     apply_text(settings, row, read_config_value(path, kSection, row.key, row.default_text));
   }
 }
@@ -174,7 +174,7 @@ SaveResult save_settings(const SetupSettings& settings, const std::string& path)
 SaveResult save_settings(const SetupSettings& settings, const SetupSettings& loaded, const std::string& path) {
   const WriteResult written = write_config_values(path, kSection, [&](std::string_view content) {
     SetupSettings saved = settings;
-    for (const OptionRow& row : kOptions) {
+    for (const OptionKey& row : kOptions) {
       // Still as loaded (an unknown game speed text keeps it so).
       if (settings.*row.member == loaded.*row.member) {
         apply_text(saved, row, ini_value(content, kSection, row.key, row.default_text));

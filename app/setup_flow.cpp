@@ -97,7 +97,7 @@ void enter_state(Io io, AppState& app, State state) {
   }
 }
 
-State main_menu_key(Io io, AppState& app) {
+State main_menu_state(Io io, AppState& app) {
   switch (main_menu_key(io, app.main_cursor, app.menu_column, app.scan_code)) {
     case MenuChoice::Stay: return State::MainMenu;
     case MenuChoice::Quit: return State::QuitPrompt;
@@ -129,7 +129,7 @@ State state_key(Io io, AppState& app, State state) {
     return leave ? State::MainMenu : state;
   }
   switch (state) {
-    case State::MainMenu: return main_menu_key(io, app);
+    case State::MainMenu: return main_menu_state(io, app);
     case State::QuitPrompt: {
       const std::string answer = prompt_answer(app.key_text);
       return answer == "Y" ? State::QuitEnd : answer == "N" ? State::MainMenu : state;
@@ -240,7 +240,7 @@ SetupEnd run_setup(ConsoleDevice& device, KeySource& keys, AppState& app) {
     } else {
       // Show what the last key changed, then sleep until something arrives
       // instead of spinning on an empty queue.
-      device.present();
+      present_console(screen);
       if (!keys.wait_for_input()) {
         end = SetupEnd::InputEnded;
         break;

@@ -11,9 +11,8 @@ int channel(std::uint32_t rgb, int shift) { return static_cast<int>((rgb >> shif
 
 bool colours_refused(const char* no_color) { return no_color != nullptr && *no_color != '\0'; }
 
-bool reversed_without_colours(std::uint16_t attr) {
-  const unsigned background = (attr >> 4) & 7u;
-  return background == 4 || background == 6;
+bool reversed_without_colours(std::uint16_t attr, std::uint16_t reversed_backgrounds) {
+  return ((reversed_backgrounds >> ((attr >> 4) & 0xFu)) & 1u) != 0;
 }
 
 std::uint32_t rgb_of_entry(int entry) {

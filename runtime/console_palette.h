@@ -19,9 +19,9 @@ inline constexpr std::array<std::uint32_t, 16> kClassicPalette = {
 // the variable's value, null when unset). The screen is then drawn as on a
 // terminal without colours.
 bool colours_refused(const char* no_color);
-// What a screen without colours shows in reverse video, by its background:
-// the selection bar and the prompt boxes (red) and the banner (brown).
-bool reversed_without_colours(std::uint16_t attr);
+// Whether a cell of attribute `attr` shows in reverse video without colours:
+// its background is one of `reversed_backgrounds` (bit n for colour n).
+bool reversed_without_colours(std::uint16_t attr, std::uint16_t reversed_backgrounds);
 
 // 0xRRGGBB of a 256-colour terminal's entry 16 to 255.
 std::uint32_t rgb_of_entry(int entry);

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "runtime/text_convert.h"
+
 namespace zq {
 
 namespace {
@@ -15,10 +17,20 @@ void scroll_up(ConsoleScreen& screen) {
   const ScreenGeometry& g = screen.geometry;
   // One beyond the last column and row on purpose: the device clips it.
   const CellRect source{0, 1, g.buffer_width, g.buffer_height};
-  screen.output->scroll_rect(source, CellPos{0, 0}, Cell{kBlank, screen.text_attribute});
+  screen.grid.scroll_rect(source, CellPos{0, 0}, Cell{kBlank, screen.text_attribute});
 }
 
 }  // namespace
+
+ScreenGeometry window_geometry(std::uint16_t width, std::uint16_t height) {
+  ScreenGeometry geometry;
+  geometry.buffer_width = geometry.max_window_width = width;
+  geometry.buffer_height = geometry.max_window_height = height;
+  geometry.attribute = 7;
+  geometry.window_right = static_cast<std::uint16_t>(width - 1);
+  geometry.window_bottom = static_cast<std::uint16_t>(height - 1);
+  return geometry;
+}
 
 std::uint16_t open_console(ConsoleScreen& screen, ConsoleDevice& device) {
   if (screen.open) return 0;
@@ -26,6 +38,8 @@ std::uint16_t open_console(ConsoleScreen& screen, ConsoleDevice& device) {
   if (!device.create(geometry)) return 0;
   screen.output = &device;
   screen.geometry = geometry;
+  screen.grid = ConsoleGrid(geometry.buffer_width, geometry.buffer_height, geometry.attribute);
+  screen.grid.set_cursor_position(CellPos{geometry.cursor_column, geometry.cursor_row});
   screen.text_attribute = geometry.attribute;
   screen.open = true;
   return screen.text_attribute;
@@ -39,7 +53,7 @@ void close_console(ConsoleScreen& screen) {
 
 void set_console_title(ConsoleScreen& screen, std::string_view title) {
   // A title ends at its first NUL, like every text of the program.
-  title = title.substr(0, title.find('\0'));
+  title = until_nul(title);
   if (screen.output != nullptr) screen.output->set_title(title);
 }
 
@@ -55,11 +69,11 @@ int locate(ConsoleScreen& screen, std::uint16_t column, std::uint16_t row) {
   g.cursor_column = column;
   g.cursor_row = row;
   if (screen.output == nullptr) return 0;
-  return screen.output->set_cursor_position(CellPos{column, row}) ? 1 : 0;
+  return screen.grid.set_cursor_position(CellPos{column, row}) ? 1 : 0;
 }
 
 void print_text(ConsoleScreen& screen, std::string_view text) {
-  text = text.substr(0, text.find('\0'));
+  text = until_nul(text);
   if (text.empty() || screen.output == nullptr) return;
   std::u32string cells = text_cells(text);
   if (cells.size() > kMaxPrintCells) {
@@ -88,25 +102,25 @@ void print_text(ConsoleScreen& screen, std::string_view text) {
   }
 
   const CellPos start{x, y};
-  screen.output->fill_attribute(screen.text_attribute, n, start);
-  screen.output->write_characters(cells, start);
+  screen.grid.fill_attribute(screen.text_attribute, n, start);
+  screen.grid.write_characters(cells, start);
 
   const std::uint32_t width = g.buffer_width == 0 ? 1 : g.buffer_width;
   const std::uint32_t offset = std::uint32_t{y} * width + x + n;
   g.cursor_row = static_cast<std::uint16_t>(offset / width);
   g.cursor_column = static_cast<std::uint16_t>(offset % width);
-  screen.output->set_cursor_position(CellPos{g.cursor_column, g.cursor_row});
+  screen.grid.set_cursor_position(CellPos{g.cursor_column, g.cursor_row});
 }
 
 void clear_screen(ConsoleScreen& screen) {
   ScreenGeometry& g = screen.geometry;
   if (screen.output == nullptr) return;
   const std::uint32_t cells = std::uint32_t{g.buffer_width} * g.buffer_height;
-  screen.output->fill_attribute(screen.text_attribute, cells, CellPos{0, 0});
-  screen.output->fill_character(kBlank, cells, CellPos{0, 0});
+  screen.grid.fill_attribute(screen.text_attribute, cells, CellPos{0, 0});
+  screen.grid.fill_character(kBlank, cells, CellPos{0, 0});
   g.cursor_column = 0;
   g.cursor_row = 0;
-  screen.output->set_cursor_position(CellPos{0, 0});
+  screen.grid.set_cursor_position(CellPos{0, 0});
 }
 
 int set_cursor_shape(ConsoleScreen& screen, std::uint32_t size) {
@@ -114,7 +128,11 @@ int set_cursor_shape(ConsoleScreen& screen, std::uint32_t size) {
   screen.cursor_visible = size != 0;
   screen.cursor_size = size == 0 ? 1 : size * 10;
   if (screen.output == nullptr) return 0;
-  return screen.output->set_cursor_info(screen.cursor_size, screen.cursor_visible) ? 1 : 0;
+  return screen.grid.set_cursor_info(screen.cursor_size, screen.cursor_visible) ? 1 : 0;
+}
+
+void present_console(ConsoleScreen& screen) {
+  if (screen.output != nullptr) screen.output->present(screen.grid);
 }
 
 }  // namespace zq

@@ -1,8 +1,10 @@
 // ConsoleScreen: the program's only output channel. A classic text screen
 // (open, title, colour, locate, print at the cursor, clear, cursor shape)
 // whose rules - the 250-cell cap, scrolling to make room, the cursor advance
-// by buffer width, the rejections - are kept here, over any ConsoleDevice.
-// The geometry is recorded once at open and never refreshed.
+// by buffer width, the rejections - are kept here. They draw into the
+// screen's grid, the size of the buffer, which present_console hands to the
+// ConsoleDevice to show. The geometry is recorded once at open and never
+// refreshed.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +35,12 @@ struct ConsoleScreen {
   std::uint32_t cursor_size = 0;
   bool cursor_visible = false;
   std::uint16_t text_attribute = 0;
+  ConsoleGrid grid;  // the buffer's cells and cursor, made at open
 };
+
+// The geometry of a console whose buffer is its window, `width` x `height`,
+// with the cursor at the top-left and attribute 7 (grey on black) at open.
+ScreenGeometry window_geometry(std::uint16_t width, std::uint16_t height);
 
 // 0 when already open or no console could be created; else the attribute at open.
 std::uint16_t open_console(ConsoleScreen& screen, ConsoleDevice& device);
@@ -50,5 +57,7 @@ void print_text(ConsoleScreen& screen, std::string_view text);
 void clear_screen(ConsoleScreen& screen);
 // 0 hides the cursor, 1..10 shows it at size*10 percent; above 10 returns 0.
 int set_cursor_shape(ConsoleScreen& screen, std::uint32_t size);
+// Shows the grid on the console as drawn so far.
+void present_console(ConsoleScreen& screen);
 
 }  // namespace zq

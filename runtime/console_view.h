@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/console_device.h"
 #include "runtime/keyboard.h"
 
 namespace zq {
@@ -27,6 +26,9 @@ struct ViewLayout {
   std::span<const int> spared_rows;
   // What a larger terminal shows around the layout.
   std::uint16_t surround_attribute = 0;
+  // The backgrounds (bit n for colour n) that a terminal or window without
+  // colours shows in reverse video, so that what they mark stays visible.
+  std::uint16_t reversed_backgrounds = 0;
 
   int min_rows() const { return height - static_cast<int>(spared_rows.size()); }
 };

@@ -4,6 +4,7 @@
 
 #include "runtime/file_calls.h"
 #include "runtime/file_encoding.h"
+#include "runtime/text_convert.h"
 
 namespace zq {
 namespace {
@@ -34,9 +35,6 @@ View<C> trim(View<C> s) {
   while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
   return s;
 }
-
-template <class C>
-View<C> until_nul(View<C> s) { return s.substr(0, s.find(C('\0'))); }
 
 template <class C>
 C ascii_lower(C c) { return c >= C('A') && c <= C('Z') ? static_cast<C>(c + 0x20) : c; }

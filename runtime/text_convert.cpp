@@ -7,14 +7,12 @@ namespace {
 
 constexpr char kBlank = ' ';
 
-// A text is its bytes before the first NUL.
-std::string_view until_nul(std::string_view text) {
-  return text.substr(0, text.find('\0'));
-}
-
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
+
+std::string_view until_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
+std::u16string_view until_nul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
 
 std::int32_t text_to_int(std::string_view text) {
   text = until_nul(text);

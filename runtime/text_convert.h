@@ -10,6 +10,10 @@
 
 namespace zq {
 
+// The text's bytes before its first NUL; for UTF-16 text, its units.
+std::string_view until_nul(std::string_view text);
+std::u16string_view until_nul(std::u16string_view text);
+
 // Leading blanks (0x20 only), one optional sign, then a run of decimal
 // digits taken modulo 2^32 and read as signed 32-bit; anything else ends it.
 std::int32_t text_to_int(std::string_view text);

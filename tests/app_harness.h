@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/keyboard.h"
-#include "runtime/memory_console.h"
+#include "memory_console.h"
 #include "test_files.h"
 
 namespace zq::test {
@@ -44,10 +44,10 @@ inline char letter_of(std::uint16_t attr) {
   return '?';
 }
 
-// A console as the golden screens keep it: the legend, 25 rows of text, 25
+// A grid as the golden screens keep it: the legend, 25 rows of text, 25
 // rows of colour letters (each row ends in '|', so no line ends in blanks),
 // and the cursor.
-inline std::string picture(const MemoryConsole& console) {
+inline std::string picture(const ConsoleGrid& console) {
   std::string out = std::string(kLegend) + "\n";
   for (std::uint16_t row = 0; row < console.height(); ++row) {
     for (std::uint16_t column = 0; column < console.width(); ++column) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/console_grid.h"
+
 namespace zq {
 namespace {
 

@@ -47,9 +47,9 @@ struct SetupRun {
   std::string file() const { return read_file(app.config_path); }
   bool file_exists() const { return std::filesystem::exists(test::native_path(app.config_path)); }
   std::string row(std::uint16_t r, std::uint16_t column = 0, std::uint16_t count = 80) const {
-    return console.row_text(r, column, count);
+    return console.grid().row_text(r, column, count);
   }
-  std::uint16_t attr(std::uint16_t column, std::uint16_t r) const { return console.cell(column, r).attr; }
+  std::uint16_t attr(std::uint16_t column, std::uint16_t r) const { return console.grid().cell(column, r).attr; }
 };
 
 TEST(Flow, TypicalRunSavesTheNewGameSpeed) {
@@ -69,8 +69,8 @@ TEST(Flow, StartsOnTheMainMenuWithDisplaySelected) {
   EXPECT_EQ(run.attr(30, 10), 79);
   EXPECT_EQ(run.attr(30, 12), 30);
   EXPECT_EQ(run.row(6).substr(0, 30), "  No zorvikqm.ini here yet: th");
-  EXPECT_EQ(run.console.cursor().column, 30);
-  EXPECT_EQ(run.console.cursor().row, 10);
+  EXPECT_EQ(run.console.grid().cursor().column, 30);
+  EXPECT_EQ(run.console.grid().cursor().row, 10);
   EXPECT_FALSE(run.file_exists());
 }
 
@@ -147,8 +147,8 @@ TEST(Flow, PromptIgnoresEveryKeyButYAndN) {
   run.go({kEsc, kEsc, kEnter, kUp, kDown, kLeft, kRight, test::letter('q', 16), "\xff"});
   EXPECT_EQ(run.end, SetupEnd::InputEnded);
   EXPECT_EQ(run.row(12, 18, 42), "  Are you sure you want to quit ? (Y/N)   ");
-  EXPECT_EQ(run.console.cursor().column, 57);
-  EXPECT_EQ(run.console.cursor().row, 12);
+  EXPECT_EQ(run.console.grid().cursor().column, 57);
+  EXPECT_EQ(run.console.grid().cursor().row, 12);
 }
 
 TEST(Flow, ChangesSurviveOtherScreensAndPrompts) {
@@ -168,8 +168,8 @@ TEST(Flow, ReturningToTheMenuKeepsTheEntryAndScreensOpenOnTheirFirstRow) {
   EXPECT_EQ(run.app.screen_cursor, 0);
   EXPECT_EQ(run.attr(8, 8), 79);
   EXPECT_EQ(run.attr(8, 12), 30);
-  EXPECT_EQ(run.console.cursor().column, 8);
-  EXPECT_EQ(run.console.cursor().row, 8);
+  EXPECT_EQ(run.console.grid().cursor().column, 8);
+  EXPECT_EQ(run.console.grid().cursor().row, 8);
   EXPECT_EQ(run.row(22, 8, 45), "  Language                :  < English >     ");
 }
 
@@ -232,7 +232,7 @@ TEST(Flow, AnyKeyOnTheErrorBoxReturnsToTheMenu) {
   run.go({kUp, kEnter, kYes, kLeft});
   EXPECT_EQ(run.row(18, 30, 16), "  Save &  Exit  ");
   EXPECT_EQ(run.attr(30, 18), 79);
-  EXPECT_EQ(run.console.cursor().row, 18);
+  EXPECT_EQ(run.console.grid().cursor().row, 18);
 }
 
 // A click or a wheel notch does what its key does: the same screen, cell
@@ -278,7 +278,7 @@ TEST(Flow, MouseDoesWhatItsKeyDoes) {
       AppState app;
       app.config_path = dir.file("zorvikqm.ini");
       EXPECT_EQ(run_setup(console, keys, app), SetupEnd::InputEnded) << c.what;
-      pictures[run] = test::picture(console);
+      pictures[run] = test::picture(console.grid());
       settings[run] = app.settings;
     }
     EXPECT_EQ(pictures[0], pictures[1]) << c.what;

@@ -84,13 +84,13 @@ std::vector<GoldenScreen> all_screens() {
   return screens;
 }
 
-MemoryConsole drawn(const GoldenScreen& screen) {
+ConsoleGrid drawn(const GoldenScreen& screen) {
   MemoryConsole console;
   ConsoleScreen s;
   test::ScriptedKeys keys;
   open_console(s, console);
   screen.draw(Io{s, keys});
-  return console;
+  return s.grid;
 }
 
 std::string read_text(const fs::path& path) {
@@ -164,7 +164,7 @@ TEST(GoldenScreens, EveryColourPairIsReadableOn256Colours) {
   EXPECT_EQ(nearest, (std::vector<int>{16, 19, 34, 37, 124, 127, 130, 248, 240, 63, 83, 87, 203, 207, 227, 231}));
   std::set<std::uint16_t> pairs;
   for (const GoldenScreen& screen : all_screens()) {
-    const MemoryConsole console = drawn(screen);
+    const ConsoleGrid console = drawn(screen);
     for (std::uint16_t row = 0; row < console.height(); ++row) {
       for (std::uint16_t column = 0; column < console.width(); ++column) pairs.insert(console.cell(column, row).attr);
     }

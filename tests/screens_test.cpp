@@ -27,18 +27,19 @@ struct Screen {
   Screen() { open_console(screen, console); }
   Io io() { return Io{screen, keys}; }
   std::string text(std::uint16_t row, std::uint16_t column, std::uint16_t count) const {
-    return console.row_text(row, column, count);
+    return screen.grid.row_text(row, column, count);
   }
   // Attribute shared by `count` cells from (column, row); -1 when they differ.
   int attr(std::uint16_t column, std::uint16_t row, std::uint16_t count = 1) const {
-    const std::uint16_t first = console.cell(column, row).attr;
+    const std::uint16_t first = screen.grid.cell(column, row).attr;
     for (std::uint16_t c = column; c < column + count; ++c) {
-      if (console.cell(c, row).attr != first) return -1;
+      if (screen.grid.cell(c, row).attr != first) return -1;
     }
     return first;
   }
   bool cursor_at(std::uint16_t column, std::uint16_t row) const {
-    return console.cursor_visible() && console.cursor().column == column && console.cursor().row == row;
+    const ConsoleGrid& grid = screen.grid;
+    return grid.cursor_visible() && grid.cursor().column == column && grid.cursor().row == row;
   }
 };
 
@@ -77,7 +78,7 @@ TEST(ScanCode, IsTheSecondByteOrZero) {
 TEST(Frame, BannerShadowNoticeAndHelpLine) {
   Screen s;
   draw_frame(s.io(), "  A notice");
-  EXPECT_FALSE(s.console.cursor_visible());
+  EXPECT_FALSE(s.screen.grid.cursor_visible());
   EXPECT_EQ(s.text(0, 0, 80), std::string(80, ' '));
   EXPECT_EQ(s.attr(0, 0, 80), kFrameAttr);
   EXPECT_EQ(s.attr(0, 24, 80), kFrameAttr);
@@ -112,7 +113,7 @@ TEST(MainMenu, EntriesHighlightAndCursor) {
       EXPECT_EQ(s.attr(46, row), kFrameAttr);
     }
     EXPECT_TRUE(s.cursor_at(30, static_cast<std::uint16_t>(10 + 2 * selected)));
-    EXPECT_EQ(s.console.cursor_size(), 10u);
+    EXPECT_EQ(s.screen.grid.cursor_size(), 10u);
     EXPECT_EQ(s.keys.last_pause(), std::chrono::milliseconds(10));
   }
 }
@@ -138,12 +139,12 @@ TEST(MainMenu, OtherKeysChangeNothingAndDrawNothing) {
   Screen s;
   std::int32_t cursor = 2;
   draw_main_menu(s.io(), cursor, kMenuColumn);
-  const auto writes = s.console.cell_writes();
+  const auto writes = s.screen.grid.cell_writes();
   for (int scan : {0, kScanLeft, kScanRight, 21, 49, 42}) {
     EXPECT_EQ(main_menu_key(s.io(), cursor, kMenuColumn, scan), MenuChoice::Stay);
   }
   EXPECT_EQ(cursor, 2);
-  EXPECT_EQ(s.console.cell_writes(), writes);
+  EXPECT_EQ(s.screen.grid.cell_writes(), writes);
   EXPECT_EQ(main_menu_key(s.io(), cursor, kMenuColumn, kScanEnter), MenuChoice::Open);
   EXPECT_EQ(main_menu_key(s.io(), cursor, kMenuColumn, kScanEsc), MenuChoice::Quit);
 }
@@ -327,9 +328,9 @@ TEST(OptionScreens, EnterAndEscLeaveOtherKeysDoNothing) {
   SetupSettings settings;
   std::int32_t cursor = 1;
   draw_option_screen(s.io(), kDisplayScreen, cursor, settings);
-  const auto writes = s.console.cell_writes();
+  const auto writes = s.screen.grid.cell_writes();
   for (int scan : {0, 21, 49, 42}) EXPECT_FALSE(option_screen_key(s.io(), kDisplayScreen, cursor, settings, scan));
-  EXPECT_EQ(s.console.cell_writes(), writes);
+  EXPECT_EQ(s.screen.grid.cell_writes(), writes);
   EXPECT_TRUE(option_screen_key(s.io(), kDisplayScreen, cursor, settings, kScanEnter));
   EXPECT_TRUE(option_screen_key(s.io(), kDisplayScreen, cursor, settings, kScanEsc));
   EXPECT_EQ(settings, SetupSettings{});

@@ -4,6 +4,8 @@
 // path longer than PATH_MAX works as well as a short one.
 #include "runtime/file_calls.h"
 
+#include "platform/posix/ending_signals.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -330,37 +332,6 @@ int can_create(const FileSpot& spot) {
   return faccessat(fd_of(spot.folder), ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-// The signals a save holds: every one whose default action ends the
-// process, but SIGKILL and SIGSTOP, which cannot be held; the faults of a
-// thread's own code (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS),
-// which, held, would end it at once without the handler that gives the
-// terminal back; and SIGXFSZ, which the program ignores so that a write too
-// large fails instead.
-sigset_t ending_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGABRT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGPROF,
-                        SIGVTALRM, SIGXCPU}) {
-    sigaddset(&set, sig);
-  }
-#if defined(SIGPOLL)
-  sigaddset(&set, SIGPOLL);
-#endif
-#if defined(SIGPWR)
-  sigaddset(&set, SIGPWR);
-#endif
-#if defined(SIGSTKFLT)
-  sigaddset(&set, SIGSTKFLT);
-#endif
-#if defined(SIGEMT)
-  sigaddset(&set, SIGEMT);
-#endif
-#if defined(SIGRTMIN)
-  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaddset(&set, sig);
-#endif
-  return set;
-}
-
 // Longer than any save takes on a disk that answers; a save stuck past it
 // (a network file system gone away) lets the signals act, as the program
 // would otherwise be stuck with it.
@@ -380,7 +351,7 @@ thread_local sigset_t t_before;
 thread_local bool t_holding = false;
 
 int hold_signals() {
-  const sigset_t ending = ending_signals();
+  const sigset_t ending = signals_a_save_holds();
   if (const int code = pthread_sigmask(SIG_BLOCK, &ending, &t_before); code != 0) return code;
   t_holding = true;
   const std::lock_guard lock(g_hold.lock);

@@ -1,6 +1,6 @@
-// The real terminal: a ConsoleDevice whose truth is a MemoryConsole of the
-// layout's size, shown (present) on the terminal's alternate screen through
-// ncurses and placed there by the view's rules, and a KeySource that turns
+// The real terminal: a ConsoleDevice that shows the grid of the layout's
+// size (present) on the terminal's alternate screen through ncurses, placed
+// there by the view's rules, and a KeySource that turns
 // terminal keys into key_texts and its mouse reports, where terminfo says it
 // sends them, into mouse events. The terminal is restored on every way out.
 // One per process: the signal handlers that restore it are process-wide.
@@ -30,13 +30,7 @@ class Terminal : public ConsoleDevice, public KeySource {
   bool create(ScreenGeometry& geometry) override;
   void release() override;
   void set_title(std::string_view title) override;
-  void fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) override;
-  void fill_character(char32_t ch, std::uint32_t count, CellPos start) override;
-  void write_characters(std::u32string_view cells, CellPos start) override;
-  void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
-  bool set_cursor_position(CellPos pos) override;
-  bool set_cursor_info(std::uint32_t size, bool visible) override;
-  void present() override;
+  void present(const ConsoleGrid& grid) override;
 
   std::string poll_key() override;
   std::optional<MouseEvent> poll_mouse() override;

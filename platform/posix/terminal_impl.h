@@ -1,18 +1,19 @@
-// What the terminal's view (terminal.cpp) and its key reader
-// (terminal_keys.cpp) share: the in-memory console that is the screen's
-// truth, what the terminal shows of it, and the input not yet taken.
+// What the terminal's start-up (terminal_start.cpp), view (terminal.cpp)
+// and key reader (terminal_keys.cpp) share: what the terminal shows, and the input not yet
+// taken.
 #pragma once
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/posix/terminal.h"
 #include "runtime/console_view.h"
 #include "runtime/input_queue.h"
-#include "runtime/memory_console.h"
 
 // Last: term.h defines every capability name as a macro. The wide
 // character calls draw the cells' characters.
@@ -28,20 +29,23 @@ namespace zq {
 using Clock = std::chrono::steady_clock;
 
 struct Terminal::Impl {
-  explicit Impl(const ViewLayout& view_layout)
-      : layout(view_layout),
-        model(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height)) {}
+  explicit Impl(const ViewLayout& view_layout) : layout(view_layout) {}
 
   std::string error;
   SCREEN* screen = nullptr;
   bool active = false;
   ViewLayout layout;
-  MemoryConsole model;
 
   // What the terminal shows and what it needs.
-  bool dirty = false;
+  bool dirty = false;  // the view needs drawing whatever the grid holds
+  std::uint64_t shown_writes = 0;  // the grid's cell_writes at the last frame
+  CellPos shown_cursor{};
+  std::uint32_t shown_cursor_size = 0;
+  bool shown_cursor_visible = false;
   bool full_redraw = false;
   ViewPlacement view;
+  std::vector<Cell> shown;  // the layout's cells as handed to ncurses; empty: none
+  std::vector<cchar_t> line;  // draw_cells' work row
   int applied_cursor = -1;  // last curs_set value sent, -1 unknown
   std::string title;
   bool title_dirty = false;
@@ -60,18 +64,30 @@ struct Terminal::Impl {
   std::optional<MouseEvent> mouse;  // taken by the last poll_key, for poll_mouse
   bool ended = false;
 
+  // The start-up, in its steps (terminal_start.cpp): ncurses on the
+  // terminal in the program's modes; the sequences terminfo or the terminal
+  // family gives; the colours.
   bool create(ScreenGeometry& geometry);
+  bool start_curses();
+  void read_sequences();
+  void start_colours();
   void release();
   std::string restore_bytes() const;
-  // Takes the terminal (again): alternate screen, bracketed paste, mouse
-  // reports, and the shell's title pushed when `push_title`.
+  // Takes the terminal (again): alternate screen, then send_modes.
   void enter_screen(bool push_title);
+  // Bracketed paste and mouse reports on, and the shell's title pushed when
+  // `push_title`.
+  void send_modes(bool push_title);
   chtype attribute(std::uint16_t attr);
   void handle_events();
-  void present();
+  void present(const ConsoleGrid& grid);
   // The next present() redraws every cell, whatever the terminal shows now.
   void repaint();
-  void draw_view();
+  // Hands ncurses the grid's cells that differ from `shown`, all of them
+  // after a full redraw, or the request to enlarge.
+  void draw_view(const ConsoleGrid& grid);
+  // Cells of one row, starting at terminal cell (x, y).
+  void draw_cells(std::span<const Cell> cells, int y, int x);
   void read_input();
   // Too small for the layout: the view shows a request to enlarge instead.
   bool too_small() const { return !place_view(layout, COLS, LINES).fits; }

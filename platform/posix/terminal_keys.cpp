@@ -21,6 +21,8 @@ void Terminal::Impl::read_input() {
     const ssize_t n = ::read(STDIN_FILENO, bytes, sizeof bytes);
     if (n > 0) {
       input.add_bytes(std::string_view(bytes, static_cast<std::size_t>(n)), Clock::now());
+      // Less than asked for: all there was; a key takes no second look.
+      if (static_cast<std::size_t>(n) < sizeof bytes) return;
       continue;
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;

@@ -1,5 +1,7 @@
 #include "platform/posix/tty_session.h"
 
+#include "platform/posix/ending_signals.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
@@ -31,28 +33,6 @@ std::terminate_handler g_previous_terminate = nullptr;
 
 // The signals the program takes for its own work: Ctrl+Z, continue, resize.
 constexpr int kWorkSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
-
-// Every signal whose default action ends the process, but SIGKILL, which
-// cannot be caught, and SIGXFSZ, which a save takes as "File too large".
-constexpr int kNamedTerminating[] = {
-    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1,
-    SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,
-#ifdef SIGPOLL
-    SIGPOLL,  // SIGIO on Linux; the BSDs' SIGIO is ignored by default
-#endif
-#ifdef SIGSTKFLT
-    SIGSTKFLT,
-#endif
-#ifdef SIGPWR
-    SIGPWR,
-#endif
-#ifdef SIGEMT
-    SIGEMT,
-#endif
-#ifdef SIGLOST
-    SIGLOST,
-#endif
-};
 
 // The shell's action for each signal number, as found at tty_begin.
 struct sigaction g_original_actions[NSIG] = {};
@@ -173,16 +153,6 @@ void close_wake_pipe() {
 
 }  // namespace
 
-sigset_t terminating_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int sig : kNamedTerminating) sigaddset(&set, sig);
-#ifdef SIGRTMIN
-  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaddset(&set, sig);
-#endif
-  return set;
-}
-
 bool tty_begin(std::string& error) {
   if (::tcgetattr(STDOUT_FILENO, &g_shell_termios) != 0) {
     error = "standard output is not a terminal";
@@ -197,6 +167,12 @@ bool tty_begin(std::string& error) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   }
+  // Ctrl+Z is ignored until tty_arm installs its handler. ncurses, finding
+  // it so at start-up, leaves SIGTSTP to us instead of ignoring and
+  // restoring it around every update: two system calls a frame.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGTSTP, &ignore, nullptr);
   g_resized = 0;
   g_resumed = 0;
   return true;

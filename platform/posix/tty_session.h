@@ -12,16 +12,14 @@
 
 namespace zq {
 
-// Every signal whose default action ends the process, real-time ones
-// included, but SIGKILL and SIGXFSZ (which a save takes as "File too
-// large"). Once armed, each of them gives the terminal back, then ends the
-// program by that same signal, so that its parent sees how it ended; one
-// ignored, or handled by someone else in the process, is left so.
-// SIGTSTP, SIGCONT and SIGWINCH are the program's own work and not in it.
-sigset_t terminating_signals();
+// The signals of ending_signals.h: once armed, each of them gives the
+// terminal back, then ends the program by that same signal, so that its
+// parent sees how it ended; one ignored, or handled by someone else in the
+// process, is left so.
 
-// Saves the shell's tty modes and signal actions and opens the wake pipe;
-// false with `error` set when standard output is no terminal or no pipe.
+// Saves the shell's tty modes and signal actions, ignores Ctrl+Z until
+// tty_arm, and opens the wake pipe; false with `error` set when standard
+// output is no terminal or no pipe.
 bool tty_begin(std::string& error);
 // From now on every way out writes `restore_bytes` and puts the shell's modes
 // back; installs the signal handlers.

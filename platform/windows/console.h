@@ -3,11 +3,10 @@
 // and a KeySource that reads the console's input records. The layout is
 // placed in the window by the view's rules, as on a terminal: centred in the
 // surround's colours, without its spared rows in a short window, replaced by
-// a request to enlarge in a small one. Cell operations go to the
-// MemoryConsole that is the truth; present() sends what changed since the
-// last frame in one write, then places the cursor: a frame is one console
-// call and never shows half drawn. A resize and Ctrl+L write the whole
-// window at once. Key records go through the input queue, which drops
+// a request to enlarge in a small one. present() sends the cells of the
+// grid it is handed that changed since the last frame in one write, then
+// places the cursor: a frame is one console call and never shows half
+// drawn. After a resize and Ctrl+L the next frame writes the whole window. Key records go through the input queue, which drops
 // pasted text. The program sets the input mode it needs (Quick Edit off, so
 // a click freezes nothing); the user's buffer, title and input mode come
 // back as they were at every exit, Ctrl+C, closing the window and a crash
@@ -50,13 +49,7 @@ class WindowsConsole : public ConsoleDevice, public KeySource {
   bool create(ScreenGeometry& geometry) override;
   void release() override;
   void set_title(std::string_view title) override;
-  void fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) override;
-  void fill_character(char32_t ch, std::uint32_t count, CellPos start) override;
-  void write_characters(std::u32string_view cells, CellPos start) override;
-  void scroll_rect(CellRect source, CellPos dest, Cell fill) override;
-  bool set_cursor_position(CellPos pos) override;
-  bool set_cursor_info(std::uint32_t size, bool visible) override;
-  void present() override;
+  void present(const ConsoleGrid& grid) override;
 
   std::string poll_key() override;
   std::optional<MouseEvent> poll_mouse() override;

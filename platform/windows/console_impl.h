@@ -1,5 +1,5 @@
-// What the console's drawing (console.cpp) and its key reader
-// (console_keys.cpp) share.
+// What the console's session (console_session.cpp), frame (console.cpp)
+// and key reader (console_keys.cpp) share.
 #pragma once
 
 #include <windows.h>
@@ -12,22 +12,24 @@
 #include "platform/windows/console.h"
 #include "runtime/console_view.h"
 #include "runtime/input_queue.h"
-#include "runtime/memory_console.h"
 
 namespace zq {
 
+inline int window_width(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Right - info.srWindow.Left + 1; }
+inline int window_height(const CONSOLE_SCREEN_BUFFER_INFO& info) { return info.srWindow.Bottom - info.srWindow.Top + 1; }
+
 struct WindowsConsole::Impl {
-  explicit Impl(const ViewLayout& view_layout)
-      : layout(view_layout),
-        model(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height)) {}
+  explicit Impl(const ViewLayout& view_layout) : layout(view_layout) {}
 
   std::string error;
   // Set while the program's buffer is shown; whoever clears it restores.
   std::atomic<bool> active{false};
   ViewLayout layout;
-  MemoryConsole model;    // the truth; present() sends what changed of it
   ViewPlacement view;     // where the window shows the layout; fits is false while it cannot
   COORD origin{0, 0};     // the window's top-left cell in the buffer
+  int window_columns = 0;
+  int window_rows = 0;
+  bool whole_window = true;  // the next frame writes the whole window
   std::vector<Cell> shown;  // the layout's cells as the console shows them, row by row
   // The cursor as last set on the console; unknown, so set anew, after the
   // window was written whole.
@@ -49,21 +51,30 @@ struct WindowsConsole::Impl {
   WORD own_attribute = 7;  // the user's buffer's colours at start
   bool wine = false;       // the console is Wine's (see cell_info)
 
+  // The session (console_session.cpp): create in its steps - the
+  // console's handles and the user's buffer's state, the program's buffer,
+  // what is given back at the end saved, then the console taken.
   bool create(ScreenGeometry& geometry);
+  bool open_handles(CONSOLE_SCREEN_BUFFER_INFO& user);
+  bool make_buffer(const CONSOLE_SCREEN_BUFFER_INFO& user);
+  void save_user_settings();
+  bool take_console();
   // Undoes create in reverse order; safe from the control handler's thread.
   void restore();
   void close_handles();
-  // Whether the layout is in the window, so a frame reaches the console.
-  bool shows() const { return active && view.fits; }
+  // The frame (console.cpp).
   COORD cell_at(int column, int row) const {
     return COORD{static_cast<SHORT>(origin.X + column), static_cast<SHORT>(origin.Y + row)};
   }
-  // Fits the view to the window and writes the whole window anew: the
-  // surround and the layout, or the request to enlarge.
+  // Fits the buffer and the view to the window; the next frame writes the
+  // whole window.
   void refit();
-  // Writes the cells of the layout that changed since they were last
+  // Writes the whole window anew: the surround and the grid, or the request
+  // to enlarge.
+  void write_window(const ConsoleGrid& grid);
+  // Writes the cells of the grid that changed since they were last
   // written, as the smallest rectangle around them.
-  void write_changes();
+  void write_changes(const ConsoleGrid& grid);
   // The attribute the console is given for a cell's: itself, or under
   // NO_COLOR the console's own colours, reversed for the bar and the banner.
   WORD shown_attribute(std::uint16_t attr) const;
@@ -71,12 +82,12 @@ struct WindowsConsole::Impl {
   // character in both its cells, marked as their first and second half, as
   // the console reads them back. `before`: the character in the cell before.
   CHAR_INFO cell_info(Cell cell, char32_t before) const;
-  // Layout row `row`'s cells `left` to `right` as the console takes them,
-  // into `out`; they are what the console shows from then on.
-  void take_row(int row, int left, int right, CHAR_INFO* out);
-  // Places the cursor and sets its shape as the model has them, making only
+  // The grid's row `row`, cells `left` to `right`, as the console takes
+  // them, into `out`; they are what the console shows from then on.
+  void take_row(const ConsoleGrid& grid, int row, int left, int right, CHAR_INFO* out);
+  // Places the cursor and sets its shape as the grid has them, making only
   // the calls that change something.
-  void apply_cursor();
+  void apply_cursor(const ConsoleGrid& grid);
   // Every record waiting: a size change refits the view, a key press goes
   // to the queue with the time it was read.
   void read_records();

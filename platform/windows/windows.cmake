@@ -1,19 +1,20 @@
 # The Windows parts of the build: the console back end, the file layer's
 # helpers, and the executable's icon group, manifest and version record.
 
-target_sources(zq_config PRIVATE
+target_sources(zq_text PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/wide_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/system_message.cpp
 )
 # The known folders (user_folder.cpp).
-target_link_libraries(zq_config PUBLIC shell32 ole32 uuid)
+target_link_libraries(zq_files PUBLIC shell32 ole32 uuid)
 
 # The console: the program's own screen buffer and the key records.
-add_library(zq_terminal STATIC
+add_library(zq_console STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/console_session.cpp
   ${CMAKE_CURRENT_LIST_DIR}/console.cpp
   ${CMAKE_CURRENT_LIST_DIR}/console_keys.cpp
 )
-target_link_libraries(zq_terminal PUBLIC zq_console zq_config)
+target_link_libraries(zq_console PUBLIC zq_console_rules zq_files)
 
 # The icon group, packed from the checked-in art at build time.
 enable_language(RC)

@@ -78,12 +78,12 @@ int main(int argc, char** argv) {
   int selected = 0;
   draw_frame(screen);
   draw_menu(screen, selected);
-  term.present();
+  zq::present_console(screen);
   keys.pause_ms(std::chrono::milliseconds(10));
   for (;;) {
     const std::string key = keys.poll_key();
     if (key.empty()) {
-      term.present();
+      zq::present_console(screen);
       if (!keys.wait_for_input()) break;
       continue;
     }
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     if (scan == zq::kScanDown) selected = (selected + 1) % 5;
     if (scan == zq::kScanUp) selected = (selected + 4) % 5;
     draw_menu(screen, selected);
-    term.present();
+    zq::present_console(screen);
     keys.pause_ms(std::chrono::milliseconds(10));
   }
   zq::close_console(screen);

@@ -1,6 +1,6 @@
 // The Windows console back end against the real console API (under Wine):
 // what it draws is read back with ReadConsoleOutputW where the view places
-// it, and compared with the in-memory console; keys are injected as input
+// it, and compared with the grid drawn; keys are injected as input
 // records. Needs a console: ctest runs it through `wine-run --console`.
 #include "platform/windows/console.h"
 
@@ -17,7 +17,7 @@
 #include "app/setup_flow.h"
 #include "app_harness.h"
 #include "runtime/console_screen.h"
-#include "runtime/memory_console.h"
+#include "memory_console.h"
 
 namespace zq {
 namespace {
@@ -58,8 +58,8 @@ std::vector<Cell> read_back(HANDLE buffer, const ViewLayout& layout = kScreenLay
   return cells;
 }
 
-// The same rows of the in-memory console.
-std::vector<Cell> cells_of(const MemoryConsole& console, const ViewPlacement& view) {
+// The same rows of the grid.
+std::vector<Cell> cells_of(const ConsoleGrid& console, const ViewPlacement& view) {
   std::vector<Cell> cells;
   for (int v = 0; v < view.rows_shown; ++v) {
     const auto r = static_cast<std::uint16_t>(layout_row_at(view, v));
@@ -132,7 +132,7 @@ TEST(WindowsConsole, LayoutCentredInTheWindow) {
   ASSERT_NE(open_console(screen, console), 0);
   set_color(screen, 14, 1);
   clear_screen(screen);
-  console.present();
+  present_console(screen);
   CONSOLE_SCREEN_BUFFER_INFO info{};
   ASSERT_TRUE(GetConsoleScreenBufferInfo(console.screen_buffer(), &info));
   EXPECT_EQ(info.dwSize.X, info.srWindow.Right + 1);
@@ -153,35 +153,32 @@ TEST(WindowsConsole, LayoutCentredInTheWindow) {
 }
 
 // Every kind of cell operation, through the console rules, on the real
-// console and on the in-memory one: the cells, cursor and title agree.
+// console: its cells, cursor and title are the grid's.
 // `rows`: the window made 80 x rows first; 0 leaves it as it opened.
-void draw_on_both(const ViewLayout& layout, SHORT rows) {
+void draw_and_read_back(const ViewLayout& layout, SHORT rows) {
   WindowsConsole real(layout);
-  MemoryConsole memory(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
   ConsoleScreen on_real;
-  ConsoleScreen on_memory;
   ASSERT_NE(open_console(on_real, real), 0);
-  ASSERT_NE(open_console(on_memory, memory), 0);
   if (rows != 0 && !resize_window(real, 80, rows)) GTEST_SKIP() << "this console keeps its window as it is";
-  for (ConsoleScreen* s : {&on_real, &on_memory}) {
-    set_console_title(*s, "Drawn");
-    set_color(*s, 14, 1);
-    clear_screen(*s);
-    locate(*s, 30, 10);
-    set_color(*s, 15, 4);
-    print_text(*s, "Display\x01\xe9");
-    // Letters beyond the code page, and ones two cells wide.
-    locate(*s, 2, 2);
-    print_text(*s, "Jeux vid\xC3\xA9o \xD0\x98\xD0\xB3\xD1\x80\xD1\x8B \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 x");
-    // Past the window's last row: scrolls the whole buffer up by one.
-    set_color(*s, 0, 3);
-    locate(*s, static_cast<std::uint16_t>(s->geometry.window_right - 5),
-           static_cast<std::uint16_t>(s->geometry.window_bottom));
-    print_text(*s, "a text that runs past the end of the window");
-    locate(*s, 3, 4);
-    set_cursor_shape(*s, 5);
-  }
-  real.present();
+  ConsoleScreen& s = on_real;
+  set_console_title(s, "Drawn");
+  set_color(s, 14, 1);
+  clear_screen(s);
+  locate(s, 30, 10);
+  set_color(s, 15, 4);
+  print_text(s, "Display\x01\xe9");
+  // Letters beyond the code page, and ones two cells wide.
+  locate(s, 2, 2);
+  print_text(s, "Jeux vid\xC3\xA9o \xD0\x98\xD0\xB3\xD1\x80\xD1\x8B \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 x");
+  // Past the window's last row: scrolls the whole buffer up by one.
+  set_color(s, 0, 3);
+  locate(s, static_cast<std::uint16_t>(s.geometry.window_right - 5),
+         static_cast<std::uint16_t>(s.geometry.window_bottom));
+  print_text(s, "a text that runs past the end of the window");
+  locate(s, 3, 4);
+  set_cursor_shape(s, 5);
+  present_console(on_real);
+  const ConsoleGrid& memory = on_real.grid;
   const ViewPlacement view = placement_of(real.screen_buffer(), layout);
   const std::vector<Cell> shown = read_back(real.screen_buffer(), layout);
   EXPECT_TRUE(shown == cells_of(memory, view)) << first_difference(shown, cells_of(memory, view), memory.width());
@@ -199,16 +196,15 @@ void draw_on_both(const ViewLayout& layout, SHORT rows) {
   GetConsoleTitleA(title, sizeof title);
   EXPECT_STREQ(title, "Drawn");
   close_console(on_real);
-  close_console(on_memory);
 }
 
-TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHoldsInTheMiddleOfTheWindow) { draw_on_both(kNarrowLayout, 0); }
-TEST(WindowsConsole, DrawsWhatTheMemoryConsoleHoldsWithRowsLeftOut) { draw_on_both(kScreenLayout, 23); }
+TEST(WindowsConsole, DrawsWhatTheGridHoldsInTheMiddleOfTheWindow) { draw_and_read_back(kNarrowLayout, 0); }
+TEST(WindowsConsole, DrawsWhatTheGridHoldsWithRowsLeftOut) { draw_and_read_back(kScreenLayout, 23); }
 
 // The whole program's screens, key for key, on both consoles.
 TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
   const std::vector<std::vector<std::string>> steps = {{}, {kDown, kDown, kEnter}, {kDown, kRight}};
-  std::vector<MemoryConsole> seen_memory;
+  std::vector<ConsoleGrid> seen_memory;
   std::vector<std::vector<Cell>> seen_real;
   test::TempDir dir;  // one folder for both, which the notice names
   {
@@ -216,7 +212,7 @@ TEST(WindowsConsole, ProgramScreensMatchTheMemoryConsole) {
     test::ScriptedKeys keys;
     for (const auto& step : steps) {
       keys.add(step);
-      keys.then([&] { seen_memory.push_back(memory); });
+      keys.then([&] { seen_memory.push_back(memory.grid()); });
     }
     AppState app;
     app.config_path = dir.file("zorvikqm.ini");
@@ -466,8 +462,8 @@ TEST(WindowsConsole, MouseRecordsOnTheLayoutsCells) {
   EXPECT_EQ(app.settings.playmusic, 0);
 }
 
-// A size record and Ctrl+L write the whole window anew from the in-memory
-// truth, whatever else scribbled over it.
+// After a size record and Ctrl+L the next frame writes the whole window
+// anew from the grid, whatever else scribbled over it.
 TEST(WindowsConsole, SizeRecordAndCtrlLRedraw) {
   WindowsConsole console(kNarrowLayout);
   ConsoleScreen screen;
@@ -476,11 +472,12 @@ TEST(WindowsConsole, SizeRecordAndCtrlLRedraw) {
   clear_screen(screen);
   locate(screen, 2, 3);
   print_text(screen, "kept");
-  console.present();
+  present_console(screen);
   for (const INPUT_RECORD& record : {size_record(), key_record(true, 12, 38)}) {
     DWORD written = 0;
     FillConsoleOutputCharacterA(console.screen_buffer(), '#', 0xFFFF, COORD{0, 0}, &written);
     EXPECT_EQ(keys_of(console, {record}), std::vector<std::string>{});
+    present_console(screen);
     const ViewPlacement view = placement_of(console.screen_buffer(), kNarrowLayout);
     char back[5] = {};
     ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{static_cast<SHORT>(view.left + 2),
@@ -506,6 +503,7 @@ TEST(WindowsConsole, SmallWindowAsksToBeEnlarged) {
     close_console(screen);
     GTEST_SKIP() << "this console does not let its window shrink";
   }
+  present_console(screen);
   EXPECT_EQ(keys_of(console, typed('y', 21)), std::vector<std::string>{}) << "a key pressed while the layout is hidden";
   // Wrapped to the window, as on a terminal.
   std::string request[2];
@@ -521,6 +519,7 @@ TEST(WindowsConsole, SmallWindowAsksToBeEnlarged) {
   ASSERT_TRUE(resize_window(console, static_cast<SHORT>(full.srWindow.Right + 1),
                             static_cast<SHORT>(full.srWindow.Bottom + 1)));
   EXPECT_EQ(keys_of(console, typed('y', 21)), std::vector<std::string>{"y\x15"});
+  present_console(screen);
   const ViewPlacement view = placement_of(console.screen_buffer());
   char back[5] = {};
   ReadConsoleOutputCharacterA(console.screen_buffer(), back, 4, COORD{static_cast<SHORT>(view.left + 2),

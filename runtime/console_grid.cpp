@@ -1,46 +1,16 @@
-#include "runtime/memory_console.h"
+#include "runtime/console_grid.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "runtime/console_screen.h"
-
 namespace zq {
 
-namespace {
-
-constexpr std::uint16_t kAttributeAtOpen = 7;
-
-}  // namespace
-
-MemoryConsole::MemoryConsole(std::uint16_t width, std::uint16_t height)
-    : width_(width),
-      height_(height),
-      cells_(std::size_t{width} * height, Cell{' ', kAttributeAtOpen}) {}
-
-bool MemoryConsole::create(ScreenGeometry& geometry) {
-  if (fail_create_ || width_ == 0 || height_ == 0) return false;
-  created_ = true;
-  geometry = ScreenGeometry{};
-  geometry.buffer_width = width_;
-  geometry.buffer_height = height_;
-  geometry.cursor_column = cursor_.column;
-  geometry.cursor_row = cursor_.row;
-  geometry.attribute = kAttributeAtOpen;
-  geometry.window_right = static_cast<std::uint16_t>(width_ - 1);
-  geometry.window_bottom = static_cast<std::uint16_t>(height_ - 1);
-  geometry.max_window_width = width_;
-  geometry.max_window_height = height_;
-  return true;
-}
-
-void MemoryConsole::release() { created_ = false; }
-
-void MemoryConsole::set_title(std::string_view title) { title_ = title; }
+ConsoleGrid::ConsoleGrid(std::uint16_t width, std::uint16_t height, std::uint16_t attr)
+    : width_(width), height_(height), cells_(std::size_t{width} * height, Cell{U' ', attr}) {}
 
 // The cells [first, last) that `count` cells from `start` cover, running on
-// through the following rows and stopping at the buffer's end; empty when
-// `start` lies outside the buffer.
+// through the following rows and stopping at the grid's end; empty when
+// `start` lies outside the grid.
 static std::pair<std::size_t, std::size_t> run_of(std::size_t size, std::uint16_t width, CellPos start,
                                                   std::size_t count) {
   const std::size_t first = std::size_t{start.row} * width + start.column;
@@ -48,14 +18,14 @@ static std::pair<std::size_t, std::size_t> run_of(std::size_t size, std::uint16_
   return {first, first + std::min(count, size - first)};
 }
 
-void MemoryConsole::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) {
+void ConsoleGrid::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPos start) {
   const auto [first, last] = run_of(cells_.size(), width_, start, count);
   if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].attr = attr;
   ++cell_writes_;
 }
 
-void MemoryConsole::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
+void ConsoleGrid::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
   const auto [first, last] = run_of(cells_.size(), width_, start, count);
   if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].ch = ch;
@@ -63,7 +33,7 @@ void MemoryConsole::fill_character(char32_t ch, std::uint32_t count, CellPos sta
   ++cell_writes_;
 }
 
-void MemoryConsole::write_characters(std::u32string_view cells, CellPos start) {
+void ConsoleGrid::write_characters(std::u32string_view cells, CellPos start) {
   const auto [first, last] = run_of(cells_.size(), width_, start, cells.size());
   if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].ch = cells[i - first];
@@ -71,7 +41,7 @@ void MemoryConsole::write_characters(std::u32string_view cells, CellPos start) {
   ++cell_writes_;
 }
 
-void MemoryConsole::mend(std::size_t first, std::size_t last) {
+void ConsoleGrid::mend(std::size_t first, std::size_t last) {
   const std::size_t end = std::min(last + 1, cells_.size());
   for (std::size_t i = first == 0 ? 0 : first - 1; i < end; ++i) {
     char32_t& ch = cells_[i].ch;
@@ -85,8 +55,8 @@ void MemoryConsole::mend(std::size_t first, std::size_t last) {
   }
 }
 
-void MemoryConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
-  // Clip the source to the buffer; each source cell keeps its offset from
+void ConsoleGrid::scroll_rect(CellRect source, CellPos dest, Cell fill) {
+  // Clip the source to the grid; each source cell keeps its offset from
   // the source's top-left corner, which lands on `dest`.
   const CellRect clipped{std::max(source.left, 0), std::max(source.top, 0),
                          std::min<std::int32_t>(source.right, width_ - 1),
@@ -115,25 +85,30 @@ void MemoryConsole::scroll_rect(CellRect source, CellPos dest, Cell fill) {
   ++cell_writes_;
 }
 
-bool MemoryConsole::set_cursor_position(CellPos pos) {
+bool ConsoleGrid::set_cursor_position(CellPos pos) {
   if (pos.column >= width_ || pos.row >= height_) return false;
   cursor_ = pos;
   return true;
 }
 
-bool MemoryConsole::set_cursor_info(std::uint32_t size, bool visible) {
+bool ConsoleGrid::set_cursor_info(std::uint32_t size, bool visible) {
   if (size < 1 || size > 100) return false;
   cursor_size_ = size;
   cursor_visible_ = visible;
   return true;
 }
 
-Cell MemoryConsole::cell(std::uint16_t column, std::uint16_t row) const {
+std::span<const Cell> ConsoleGrid::row(std::uint16_t row) const {
+  if (row >= height_) return {};
+  return std::span<const Cell>(cells_).subspan(std::size_t{row} * width_, width_);
+}
+
+Cell ConsoleGrid::cell(std::uint16_t column, std::uint16_t row) const {
   if (column >= width_ || row >= height_) return Cell{0, 0};
   return cells_[std::size_t{row} * width_ + column];
 }
 
-std::string MemoryConsole::row_text(std::uint16_t row, std::uint16_t column, std::uint16_t count) const {
+std::string ConsoleGrid::row_text(std::uint16_t row, std::uint16_t column, std::uint16_t count) const {
   if (row >= height_ || column >= width_) return {};
   const std::size_t n = std::min<std::size_t>(count, std::size_t{width_} - column);
   std::string text;

@@ -1,0 +1,109 @@
+#include "platform/posix/terminfo.h"
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+
+#include "runtime/console_palette.h"
+
+// Last: term.h defines every capability name as a macro.
+#ifndef NCURSES_WIDECHAR
+#define NCURSES_WIDECHAR 1
+#endif
+#include <curses.h>
+#include <term.h>
+
+namespace zq {
+
+const char* capability(const char* name) {
+  char* value = tigetstr(const_cast<char*>(name));
+  return value == nullptr || value == reinterpret_cast<char*>(-1) ? nullptr : value;
+}
+
+std::string without_padding(const char* cap) {
+  std::string bytes;
+  for (const char* p = cap; *p != '\0'; ++p) {
+    if (p[0] == '$' && p[1] == '<') {
+      const char* end = std::strchr(p, '>');
+      if (end != nullptr) {
+        p = end;
+        continue;
+      }
+    }
+    bytes.push_back(*p);
+  }
+  return bytes;
+}
+
+std::string capability_bytes(const char* name) {
+  const char* cap = capability(name);
+  return cap == nullptr ? std::string() : without_padding(cap);
+}
+
+void blank_capability(const char* name) {
+  if (char* value = tigetstr(const_cast<char*>(name)); value != nullptr && value != reinterpret_cast<char*>(-1)) {
+    value[0] = '\0';
+  }
+}
+
+namespace {
+
+bool starts_with_any(std::string_view text, std::initializer_list<std::string_view> prefixes) {
+  return std::any_of(prefixes.begin(), prefixes.end(), [&](std::string_view p) { return text.substr(0, p.size()) == p; });
+}
+
+// Console colour index (bit 0 blue, 1 green, 2 red) to ANSI (bit 0 red, 2 blue).
+constexpr int ansi_colour(unsigned index) {
+  return static_cast<int>(((index & 1u) << 2) | (index & 2u) | ((index & 4u) >> 2));
+}
+
+}  // namespace
+
+bool has_xterm_title(std::string_view term) {
+  return starts_with_any(term, {"xterm", "tmux", "screen", "rxvt", "vte", "gnome", "konsole", "alacritty",
+                                "kitty", "foot", "wezterm", "putty", "st-", "iterm"}) ||
+         term == "st";
+}
+
+bool takes_rgb_colours() {
+#if defined(NCURSES_EXT_COLORS)
+  return tigetflag(const_cast<char*>("RGB")) > 0 || tigetnum(const_cast<char*>("RGB")) > 0 ||
+         capability("RGB") != nullptr;
+#else
+  return false;  // colour numbers past a short need the extended colour calls
+#endif
+}
+
+int terminal_colour(unsigned index, int colours, bool rgb) {
+  if (rgb) {
+    // Some descriptions send small numbers as palette entries (below 8, 16 or
+    // 256); such a colour goes with its red one step up, which no eye sees.
+    const std::uint32_t value = kClassicPalette[index];
+    return static_cast<int>(value < 0x100 ? value | 0x010000 : value);
+  }
+  if (colours >= 256) return nearest_entry(kClassicPalette[index]);
+  const int ansi = ansi_colour(index & 7u);
+  return colours >= 16 && (index & 8u) != 0 ? ansi + 8 : ansi;
+}
+
+bool make_pair(short pair, int foreground, int background) {
+#if defined(NCURSES_EXT_COLORS)
+  return init_extended_pair(pair, foreground, background) == OK;
+#else
+  return init_pair(pair, static_cast<short>(foreground), static_cast<short>(background)) == OK;
+#endif
+}
+
+void mouse_strings(std::string_view term, std::string& on, std::string& off) {
+  on.clear();
+  off.clear();
+  if (const char* xm = capability("XM")) {
+    if (const char* start = tiparm(xm, 1)) on = without_padding(start);
+    if (const char* stop = tiparm(xm, 0)) off = without_padding(stop);
+  } else if (capability("kmous") != nullptr && !term.starts_with("linux")) {
+    on = "\x1b[?1000h\x1b[?1006h";
+    off = "\x1b[?1006l\x1b[?1000l";
+  }
+}
+
+}  // namespace zq

@@ -1,0 +1,192 @@
+// The console session: the console's handles taken at start-up (a console
+// made where there is none), the program's own screen buffer shown, its
+// input mode set, and the user's buffer, title and input mode given back
+// at every way out: release, Ctrl+C and its kin, and a crash.
+#include "platform/windows/console.h"
+
+#include <cstdlib>
+
+#include "platform/windows/console_impl.h"
+#include "platform/windows/system_message.h"
+#include "runtime/console_palette.h"
+#include "runtime/console_screen.h"
+#include "runtime/file_store.h"
+
+namespace zq {
+namespace {
+
+// What Windows itself reports for a process ended by Ctrl+C.
+constexpr UINT kControlExitCode = 0xC000013AU;
+
+// The console that the control handler restores; one per process.
+std::atomic<WindowsConsole::Impl*> g_open_console{nullptr};
+
+// Ctrl+C, Ctrl+Break, closing the window, log-off and shut-down end the
+// program at once, without writing anything, as Ctrl+C does on a terminal;
+// the user's screen comes back first. Runs on a thread of its own.
+BOOL WINAPI on_console_control(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      break;
+    default:
+      return FALSE;
+  }
+  // A save under way finishes first (it takes milliseconds; Windows allows a
+  // closing window five seconds), so the file is never left half rewritten.
+  wait_for_file_updates(std::chrono::seconds(3));
+  if (WindowsConsole::Impl* console = g_open_console.load()) console->restore();
+  ExitProcess(kControlExitCode);
+}
+
+HANDLE open_console_file(const char* name) {
+  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     0, nullptr);
+}
+
+void close_handle(HANDLE& handle) {
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  handle = INVALID_HANDLE_VALUE;
+}
+
+// A crash that nothing else handles: the user's console comes back before
+// Windows reports it.
+LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
+  if (WindowsConsole::Impl* console = g_open_console.load()) console->restore();
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The input mode the program runs in, from the user's: key records as the
+// keyboard makes them (not VT sequences), size changes and the mouse
+// reported, Ctrl+C kept as a signal. Quick Edit goes: with it, a click into
+// the window starts a selection that takes the keys typed next (and, in the
+// classic console, stops the program's output) until it ends, and the mouse
+// reaches no program. Clearing it takes the extended flags.
+DWORD program_input_mode(DWORD user_mode) {
+  constexpr DWORD kOff = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_VIRTUAL_TERMINAL_INPUT |
+                         ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
+  return (user_mode & ~kOff) | ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT |
+         ENABLE_EXTENDED_FLAGS;
+}
+
+}  // namespace
+
+bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
+  if (active) {
+    error = "the console is already in use";
+    return false;
+  }
+  CONSOLE_SCREEN_BUFFER_INFO user{};
+  if (!open_handles(user) || !make_buffer(user)) {
+    close_handles();
+    return false;
+  }
+  // The program's screen is the layout's size whatever the window's.
+  geometry = window_geometry(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
+  ended = false;
+  keys = InputQueue();
+  mouse_buttons = 0;
+  mouse.reset();
+  shown_place.reset();
+  shown_shape.reset();
+  wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  // NO_COLOR: the console's own colours, as the user's buffer has them.
+  colours = !colours_refused(std::getenv("NO_COLOR"));
+  own_attribute = static_cast<WORD>(user.wAttributes & 0xFF);
+  save_user_settings();
+  if (!take_console()) {
+    restore();
+    close_handles();
+    return false;
+  }
+  refit();
+  return true;
+}
+
+bool WindowsConsole::Impl::open_handles(CONSOLE_SCREEN_BUFFER_INFO& user) {
+  // CONIN$ and CONOUT$ reach the console even when the standard handles are
+  // redirected to files or pipes.
+  input = open_console_file("CONIN$");
+  user_output = open_console_file("CONOUT$");
+  if (input == INVALID_HANDLE_VALUE || user_output == INVALID_HANDLE_VALUE) {
+    close_handles();
+    // Started without a console (detached, or from a service): make one.
+    if (AllocConsole()) {
+      input = open_console_file("CONIN$");
+      user_output = open_console_file("CONOUT$");
+    }
+  }
+  if (input == INVALID_HANDLE_VALUE || user_output == INVALID_HANDLE_VALUE ||
+      !GetConsoleScreenBufferInfo(user_output, &user)) {
+    error = "no console window is available, and none could be created (" + system_message(GetLastError()) + ")";
+    return false;
+  }
+  return true;
+}
+
+bool WindowsConsole::Impl::make_buffer(const CONSOLE_SCREEN_BUFFER_INFO& user) {
+  // The program's own buffer, as large as the visible window (refit keeps
+  // it so), so that it shows in the window and not at the top of the
+  // user's scrollback.
+  buffer = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     CONSOLE_TEXTMODE_BUFFER, nullptr);
+  if (buffer == INVALID_HANDLE_VALUE) {
+    error = "cannot create a console screen buffer (" + system_message(GetLastError()) + ")";
+    return false;
+  }
+  SetConsoleScreenBufferSize(buffer, COORD{static_cast<SHORT>(window_width(user)),
+                                           static_cast<SHORT>(window_height(user))});
+  return true;
+}
+
+void WindowsConsole::Impl::save_user_settings() {
+  // Kept wide: the user's title may hold characters outside the code page.
+  wchar_t title[1024] = {};
+  title_saved = GetConsoleTitleW(title, 1024) > 0 || GetLastError() == 0;
+  user_title = title;
+  input_mode_saved = GetConsoleMode(input, &user_input_mode) != 0;
+}
+
+bool WindowsConsole::Impl::take_console() {
+  // From here on every way out restores what was saved, the control
+  // handler's included.
+  g_open_console.store(this);
+  active = true;
+  static const bool handler_set = SetConsoleCtrlHandler(on_console_control, TRUE) != 0;
+  (void)handler_set;
+  static const LPTOP_LEVEL_EXCEPTION_FILTER crash_filter_set = SetUnhandledExceptionFilter(on_crash);
+  (void)crash_filter_set;
+  if (input_mode_saved) SetConsoleMode(input, program_input_mode(user_input_mode));
+  if (!SetConsoleActiveScreenBuffer(buffer)) {
+    error = "cannot show the program's console screen buffer (" + system_message(GetLastError()) + ")";
+    return false;
+  }
+  return true;
+}
+
+void WindowsConsole::Impl::restore() {
+  if (!active.exchange(false)) return;
+  SetConsoleActiveScreenBuffer(user_output);
+  if (title_saved) SetConsoleTitleW(user_title.c_str());
+  if (input_mode_saved) SetConsoleMode(input, user_input_mode);
+}
+
+void WindowsConsole::Impl::close_handles() {
+  close_handle(buffer);
+  close_handle(user_output);
+  close_handle(input);
+}
+
+bool WindowsConsole::create(ScreenGeometry& geometry) { return impl_->create(geometry); }
+
+void WindowsConsole::release() {
+  impl_->restore();
+  WindowsConsole::Impl* self = impl_.get();
+  g_open_console.compare_exchange_strong(self, nullptr);
+  impl_->close_handles();
+}
+
+}  // namespace zq
