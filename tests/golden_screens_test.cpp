@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/config_notice.h"
 #include "app/option_screens.h"
 #include "app/prompts.h"
 #include "app/screens.h"

@@ -6,7 +6,7 @@
 #include <clocale>
 #include <string>
 
-#include "app/setup_flow.h"
+#include "app/config_notice.h"
 
 namespace zq {
 namespace {

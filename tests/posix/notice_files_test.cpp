@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "app/setup_flow.h"
+#include "app/config_notice.h"
 #include "as_nobody.h"
 #include "runtime/ini_file.h"
 #include "test_files.h"
