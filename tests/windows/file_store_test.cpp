@@ -55,12 +55,12 @@ struct HeldFile {
 // program is the other process: it holds the file with that sharing, sets
 // the event, and ends that much later, before any test would run.
 const bool kHolder = [] {
-  wchar_t spec[MAX_PATH * 2] = {}, event[64] = {};
+  wchar_t hold[MAX_PATH * 2] = {}, event[64] = {};
   unsigned long milliseconds = 0, share = 0;
   int used = 0;
-  if (GetEnvironmentVariableW(L"ZQ_HOLD", spec, MAX_PATH * 2) == 0) return false;
-  std::swscanf(spec, L"%lu %lu %63ls %n", &milliseconds, &share, event, &used);
-  HANDLE file = CreateFileW(spec + used, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (GetEnvironmentVariableW(L"ZQ_HOLD", hold, MAX_PATH * 2) == 0) return false;
+  std::swscanf(hold, L"%lu %lu %63ls %n", &milliseconds, &share, event, &used);
+  HANDLE file = CreateFileW(hold + used, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
   HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, event);
   if (file == INVALID_HANDLE_VALUE || ready == nullptr || !SetEvent(ready)) ExitProcess(3);
   Sleep(milliseconds);
@@ -75,8 +75,8 @@ struct Holder {
     static int count = 0;
     const std::wstring event = L"Local\\zq-held-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
-    const std::wstring spec = std::to_wstring(milliseconds) + L" " + std::to_wstring(share) + L" " + event + L" ";
-    SetEnvironmentVariableW(L"ZQ_HOLD", (spec + wide_from_utf8(path)).c_str());
+    const std::wstring hold = std::to_wstring(milliseconds) + L" " + std::to_wstring(share) + L" " + event + L" ";
+    SetEnvironmentVariableW(L"ZQ_HOLD", (hold + wide_from_utf8(path)).c_str());
     wchar_t self[MAX_PATH * 4] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
     std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=-*";
