@@ -1,5 +1,13 @@
 #include "platform/posix/ending_signals.h"
 
+#include <pthread.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 namespace zq {
 namespace {
 
@@ -25,6 +33,24 @@ constexpr int kNamedTerminating[] = {
 
 constexpr int kFaults[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS};
 
+// Longer than any save takes on a disk that answers; a save stuck past it
+// (a network file system gone away) lets the signals act, as the program
+// would otherwise be stuck with it.
+constexpr auto kLongestHold = std::chrono::seconds(3);
+
+// While a save holds the signals, a watcher thread holds them too until the
+// time is up, then lets them act on itself. Saves on two threads at once
+// share the watcher.
+struct SignalHold {
+  std::mutex lock;
+  std::condition_variable released;
+  int holders = 0;
+  std::thread watcher;
+};
+SignalHold g_hold;
+thread_local sigset_t t_before;
+thread_local bool t_holding = false;
+
 }  // namespace
 
 sigset_t terminating_signals() {
@@ -41,6 +67,46 @@ sigset_t signals_a_save_holds() {
   sigset_t set = terminating_signals();
   for (int sig : kFaults) sigdelset(&set, sig);
   return set;
+}
+
+int hold_ending_signals() {
+  const sigset_t ending = signals_a_save_holds();
+  if (const int code = pthread_sigmask(SIG_BLOCK, &ending, &t_before); code != 0) return code;
+  t_holding = true;
+  const std::lock_guard lock(g_hold.lock);
+  if (g_hold.holders++ > 0) return 0;
+  try {
+    // Started with the signals held, as threads take their maker's mask.
+    g_hold.watcher = std::thread([ending] {
+      std::unique_lock waiting(g_hold.lock);
+      if (g_hold.released.wait_for(waiting, kLongestHold, [] { return g_hold.holders == 0; })) return;
+      pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+      g_hold.released.wait(waiting, [] { return g_hold.holders == 0; });
+    });
+  } catch (const std::system_error& failed) {
+    // No watcher, no hold: the signals act at once, as outside a save.
+    --g_hold.holders;
+    t_holding = false;
+    pthread_sigmask(SIG_SETMASK, &t_before, nullptr);
+    return failed.code().value();
+  }
+  return 0;
+}
+
+int release_ending_signals() {
+  if (!t_holding) return 0;
+  t_holding = false;
+  std::thread watcher;
+  {
+    const std::lock_guard lock(g_hold.lock);
+    if (--g_hold.holders == 0) watcher = std::move(g_hold.watcher);
+  }
+  if (watcher.joinable()) {
+    g_hold.released.notify_all();
+    watcher.join();
+  }
+  // The signals that came meanwhile act here.
+  return pthread_sigmask(SIG_SETMASK, &t_before, nullptr);
 }
 
 }  // namespace zq

@@ -5,14 +5,12 @@
 #include "runtime/file_calls.h"
 
 #include "platform/posix/ending_signals.h"
+#include "platform/posix/file_likeness.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #if defined(__linux__)
@@ -20,15 +18,9 @@
 #include <sys/ioctl.h>
 #endif
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "runtime/file_store.h"
 
@@ -189,64 +181,6 @@ bool keeps_names(int dir) {
 #endif
 }
 
-// The names of a file's extended attributes; none where its file system
-// has none. 0 or the errno.
-int attribute_names(int fd, std::vector<std::string>& names) {
-  std::string list;
-  ssize_t got = -1;
-  for (int attempt = 0; attempt < 5 && got < 0; ++attempt) {
-    const ssize_t size = flistxattr(fd, nullptr, 0);
-    if (size < 0) return errno == ENOTSUP ? 0 : errno;
-    list.assign(static_cast<std::size_t>(size), '\0');
-    got = flistxattr(fd, list.data(), list.size());
-    if (got < 0 && errno != ERANGE) return errno;  // ERANGE: one was added meanwhile
-  }
-  if (got < 0) return ERANGE;
-  for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
-    const std::size_t end = list.find('\0', at);
-    names.push_back(list.substr(at, end - at));
-    at = end + 1;
-  }
-  return 0;
-}
-
-// Gives the new file `fd` the mode, owner and extended attributes of `like`
-// and no other attributes (a folder's default access list gives a new file
-// one); 0, EPERM (FileCodes::not_kept) where one could not be set or
-// removed, or the errno of a failure to read them.
-int keep_likeness(int like, int fd) {
-  struct stat old {};
-  if (fstat(like, &old) != 0) return errno;
-  // Only root may give a file away; anyone else gets EPERM for a file that
-  // is not their own, and the store rewrites that file in place.
-  if (fchown(fd, old.st_uid, old.st_gid) != 0) return EPERM;
-  std::vector<std::string> names, own;
-  if (const int code = attribute_names(like, names); code != 0) return code;
-  if (const int code = attribute_names(fd, own); code != 0) return code;
-  for (const std::string& name : own) {
-    if (std::find(names.begin(), names.end(), name) == names.end() && fremovexattr(fd, name.c_str()) != 0) {
-      return EPERM;
-    }
-  }
-  if (fchmod(fd, old.st_mode & 07777) != 0) return errno;
-  // After the mode, which would set an access list's mask from its group bits.
-  for (const std::string& name : names) {
-    std::string value;
-    ssize_t got = -1;
-    for (int attempt = 0; attempt < 5 && got < 0; ++attempt) {
-      const ssize_t size = fgetxattr(like, name.c_str(), nullptr, 0);
-      if (size < 0) break;
-      value.assign(static_cast<std::size_t>(size), '\0');
-      got = fgetxattr(like, name.c_str(), value.data(), value.size());
-      if (got < 0 && errno != ERANGE) break;
-    }
-    if (got < 0 && errno == ENODATA) continue;  // removed meanwhile
-    // ENOTSUP, a file system without them; EPERM, one only the system sets.
-    if (got < 0 || fsetxattr(fd, name.c_str(), value.data(), static_cast<std::size_t>(got), 0) != 0) return EPERM;
-  }
-  return 0;
-}
-
 int create_file(const FileSpot& spot, const std::string& name, FileHandle like, FileHandle& file) {
   const int dir = fd_of(spot.folder);
   if (keeps_names(dir)) return EPERM;
@@ -332,69 +266,11 @@ int can_create(const FileSpot& spot) {
   return faccessat(fd_of(spot.folder), ".", W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-// Longer than any save takes on a disk that answers; a save stuck past it
-// (a network file system gone away) lets the signals act, as the program
-// would otherwise be stuck with it.
-constexpr auto kLongestHold = std::chrono::seconds(3);
-
-// While a save holds the signals, a watcher thread holds them too until the
-// time is up, then lets them act on itself. Saves on two threads at once
-// share the watcher.
-struct SignalHold {
-  std::mutex lock;
-  std::condition_variable released;
-  int holders = 0;
-  std::thread watcher;
-};
-SignalHold g_hold;
-thread_local sigset_t t_before;
-thread_local bool t_holding = false;
-
-int hold_signals() {
-  const sigset_t ending = signals_a_save_holds();
-  if (const int code = pthread_sigmask(SIG_BLOCK, &ending, &t_before); code != 0) return code;
-  t_holding = true;
-  const std::lock_guard lock(g_hold.lock);
-  if (g_hold.holders++ > 0) return 0;
-  try {
-    // Started with the signals held, as threads take their maker's mask.
-    g_hold.watcher = std::thread([ending] {
-      std::unique_lock waiting(g_hold.lock);
-      if (g_hold.released.wait_for(waiting, kLongestHold, [] { return g_hold.holders == 0; })) return;
-      pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
-      g_hold.released.wait(waiting, [] { return g_hold.holders == 0; });
-    });
-  } catch (const std::system_error& failed) {
-    // No watcher, no hold: the signals act at once, as outside a save.
-    --g_hold.holders;
-    t_holding = false;
-    pthread_sigmask(SIG_SETMASK, &t_before, nullptr);
-    return failed.code().value();
-  }
-  return 0;
-}
-
-int release_signals() {
-  if (!t_holding) return 0;
-  t_holding = false;
-  std::thread watcher;
-  {
-    const std::lock_guard lock(g_hold.lock);
-    if (--g_hold.holders == 0) watcher = std::move(g_hold.watcher);
-  }
-  if (watcher.joinable()) {
-    g_hold.released.notify_all();
-    watcher.join();
-  }
-  // The signals that came meanwhile act here.
-  return pthread_sigmask(SIG_SETMASK, &t_before, nullptr);
-}
-
 }  // namespace
 
 FileCalls file_calls = {
     locate,     open_file, read_file,   create_file, write_at,   truncate_file, flush_file,
-    close_file, swap_in,   sync_folder, remove_file, list_names, can_create, hold_signals, release_signals,
+    close_file, swap_in,   sync_folder, remove_file, list_names, can_create, hold_ending_signals, release_ending_signals,
 };
 
 const FileCodes file_codes = {ENOENT, ENOENT, EEXIST, EACCES, EPERM, EISDIR, EINVAL, ENOMEM, EINVAL};
