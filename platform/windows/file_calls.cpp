@@ -6,13 +6,12 @@
 #include "runtime/file_calls.h"
 
 #include <windows.h>
-#include <aclapi.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <new>
 
+#include "platform/windows/file_security.h"
+#include "platform/windows/held_files.h"
 #include "platform/windows/system_message.h"
 #include "platform/windows/wide_text.h"
 #include "runtime/file_store.h"
@@ -25,39 +24,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // The attributes that a replacement takes over from the file it replaces.
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-// Virus scanners, the search indexer and sync clients open a file that was
-// just written or renamed for a few milliseconds, often without letting it
-// be deleted or renamed over; the game may hold it for longer. An open or a
-// rename that such a holder refuses is tried again for up to kHeldWait,
-// every kHeldPause. Once a wait has run out, the calls of the next kHeldWait
-// do not wait again, so that the reads of start-up give up together rather
-// than one after another.
-constexpr auto kHeldWait = std::chrono::milliseconds(2000);
-constexpr DWORD kHeldPause = 50;  // milliseconds
-std::atomic<std::chrono::steady_clock::rep> g_wait_ran_out{0};
-
-bool held_code(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
-
-// Runs `attempt` (0 or an error code) again while it fails with a code for
-// which `held` says another process holds the file; its last code.
-template <class Attempt, class Held>
-int while_held(Attempt attempt, Held held) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  const Clock::time_point ran_out{Clock::duration(g_wait_ran_out.load())};
-  const bool patient = g_wait_ran_out.load() == 0 || start - ran_out >= kHeldWait;
-  int code = attempt();
-  while (code != 0 && patient && held(static_cast<DWORD>(code))) {
-    if (Clock::now() - start >= kHeldWait) {
-      g_wait_ran_out = Clock::now().time_since_epoch().count();
-      break;
-    }
-    Sleep(kHeldPause);
-    code = attempt();
-  }
-  return code;
-}
 
 HANDLE handle_of(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 FileHandle file_of(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
@@ -143,18 +109,6 @@ int locate(const std::string& path, bool follow, FileSpot& spot) {
   return 0;
 }
 
-// Whether an open refused with access denied met a file that is being
-// deleted (its name goes once its holders close it): no file in that state
-// opens even to read its attributes, while a file that is merely not ours
-// to write does.
-bool delete_pending(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
-  CloseHandle(file);
-  return false;
-}
-
 int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& facts) {
   // Delete access too for a save: a file that the game holds open without
   // letting it be deleted cannot be replaced, and fails here, before any
@@ -205,53 +159,6 @@ int read_file(FileHandle file, std::string& out) {
   } catch (const std::bad_alloc&) {
     return ERROR_NOT_ENOUGH_MEMORY;
   }
-}
-
-// The owner and access list of an open file.
-struct Security {
-  PSID owner = nullptr;
-  PACL list = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;  // holds both
-  Security() = default;
-  Security(const Security&) = delete;
-  Security& operator=(const Security&) = delete;
-  ~Security() { LocalFree(descriptor); }
-  bool read(HANDLE file) {
-    LocalFree(descriptor);
-    descriptor = nullptr;
-    return GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                           nullptr, &list, nullptr, &descriptor) == ERROR_SUCCESS;
-  }
-};
-
-bool same_list(PACL a, PACL b) {
-  return a != nullptr && b != nullptr && a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
-}
-
-// Gives the new file the old one's security, as ReplaceFileW would: the
-// owner must already be the same (only an administrator may give a file
-// away), and the old access list is copied where it differs from the one
-// the new file inherited. The copy is read back: Wine turns an access list
-// into Unix modes and back, and would widen a mode of 0640 to 0775. 0, or
-// ERROR_INVALID_OWNER where the new file cannot keep them; a file system
-// without security passes.
-int keep_security(HANDLE old_file, HANDLE new_file) {
-  Security old;
-  Security fresh;
-  if (!old.read(old_file) || !fresh.read(new_file) || old.list == nullptr) return 0;
-  if (old.owner != nullptr && fresh.owner != nullptr && !EqualSid(old.owner, fresh.owner)) return ERROR_INVALID_OWNER;
-  if (same_list(old.list, fresh.list)) return 0;
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  GetSecurityDescriptorControl(old.descriptor, &control, &revision);
-  const SECURITY_INFORMATION how =
-      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION);
-  if (SetSecurityInfo(new_file, SE_FILE_OBJECT, how, nullptr, nullptr, old.list, nullptr) != ERROR_SUCCESS ||
-      !fresh.read(new_file) || !same_list(old.list, fresh.list)) {
-    return ERROR_INVALID_OWNER;
-  }
-  return 0;
 }
 
 int create_file(const FileSpot& spot, const std::string& name, FileHandle like, FileHandle& file) {

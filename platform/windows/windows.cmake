@@ -5,6 +5,10 @@ target_sources(zq_text PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/wide_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/system_message.cpp
 )
+target_sources(zq_files PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/held_files.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_security.cpp
+)
 # The known folders (user_folder.cpp).
 target_link_libraries(zq_files PUBLIC shell32 ole32 uuid)
 
