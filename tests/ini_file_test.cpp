@@ -201,6 +201,7 @@ TEST(IniCanWrite, RefusedWritesFailAndTheOthersLand) {
   EXPECT_FALSE(single.ok);
   EXPECT_EQ(single.code, file_codes.invalid);
   EXPECT_EQ(single.error, error_text(file_codes.invalid));
+  EXPECT_FALSE(write_config_values(path, "CONFIG", {{"bad=key", "2"}}).ok);
   EXPECT_FALSE(std::filesystem::exists(test::native_path(path)));
   const WriteResult batch = write_config_values(
       path, "CONFIG", {{"b", "1"}, {"bad=key", "2"}, {"a", "3"}, {"B", "4"}, {"c", "x\ny=1"}});
