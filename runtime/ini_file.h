@@ -28,7 +28,7 @@ std::string read_config_value(const std::string& file, std::string_view section,
 // the old file or the new one, never a torn one. A file that exists but cannot
 // be read or written is left alone and the write fails; so does a refused
 // name or value (the system's code for invalid data). Symbolic links are
-// followed; the mode is kept.
+// followed as update_file follows them; the mode, owner and access are kept.
 WriteResult write_config_value(const std::string& file, std::string_view section,
                                std::string_view key, std::string_view value);
 
