@@ -6,7 +6,7 @@
 namespace zq {
 
 ConsoleGrid::ConsoleGrid(std::uint16_t width, std::uint16_t height, std::uint16_t attr)
-    : width_(width), height_(height), cells_(std::size_t{width} * height, Cell{U' ', attr}) {}
+    : width_(width), height_(height), cells_(std::size_t{width} * height, Cell{U' ', attr}), row_written_(height, 0) {}
 
 // The cells [first, last) that `count` cells from `start` cover, running on
 // through the following rows and stopping at the grid's end; empty when
@@ -22,7 +22,7 @@ void ConsoleGrid::fill_attribute(std::uint16_t attr, std::uint32_t count, CellPo
   const auto [first, last] = run_of(cells_.size(), width_, start, count);
   if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].attr = attr;
-  ++cell_writes_;
+  count_write(first, last);
 }
 
 void ConsoleGrid::fill_character(char32_t ch, std::uint32_t count, CellPos start) {
@@ -30,7 +30,7 @@ void ConsoleGrid::fill_character(char32_t ch, std::uint32_t count, CellPos start
   if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].ch = ch;
   mend(first, last);
-  ++cell_writes_;
+  count_write(first, last);
 }
 
 void ConsoleGrid::write_characters(std::u32string_view cells, CellPos start) {
@@ -38,7 +38,14 @@ void ConsoleGrid::write_characters(std::u32string_view cells, CellPos start) {
   if (first == last) return;
   for (std::size_t i = first; i < last; ++i) cells_[i].ch = cells[i - first];
   mend(first, last);
+  count_write(first, last);
+}
+
+void ConsoleGrid::count_write(std::size_t first, std::size_t last) {
   ++cell_writes_;
+  const std::size_t top = (first == 0 ? 0 : first - 1) / width_;
+  const std::size_t bottom = std::min<std::size_t>(last / width_, height_ - 1u);
+  for (std::size_t r = top; r <= bottom; ++r) row_written_[r] = cell_writes_;
 }
 
 void ConsoleGrid::mend(std::size_t first, std::size_t last) {
@@ -82,7 +89,7 @@ void ConsoleGrid::scroll_rect(CellRect source, CellPos dest, Cell fill) {
   }
   // A rectangle may cut wide characters in two, at its sides or where it lands.
   mend(0, cells_.size());
-  ++cell_writes_;
+  count_write(0, cells_.size());
 }
 
 bool ConsoleGrid::set_cursor_position(CellPos pos) {

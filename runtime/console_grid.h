@@ -71,6 +71,10 @@ class ConsoleGrid {
   std::uint32_t cursor_size() const { return cursor_size_; }
   // Calls so far that changed cells.
   std::uint64_t cell_writes() const { return cell_writes_; }
+  // cell_writes() just after the last call that changed the row, 0 before
+  // any did: a back end that showed the grid at count n redraws only the
+  // rows past n.
+  std::uint64_t row_written(std::uint16_t row) const { return row < height_ ? row_written_[row] : 0; }
 
  private:
   std::uint16_t width_;
@@ -80,6 +84,11 @@ class ConsoleGrid {
   bool cursor_visible_ = true;
   std::uint32_t cursor_size_ = 25;
   std::uint64_t cell_writes_ = 0;
+  std::vector<std::uint64_t> row_written_;
+
+  // Counts one call that changed cells [first, last), and the rows of the
+  // cells on either side, which mend may have blanked.
+  void count_write(std::size_t first, std::size_t last);
 
   // Blanks each half of a wide character without its other half, from the
   // cell before `first` to the cell after `last` - 1.

@@ -365,13 +365,18 @@ struct FillCase {
   std::uint16_t column, row;
   std::uint32_t count;
   std::size_t filled;  // cells changed, running on through the rows
+  int first_row, last_row;  // the rows marked written, which a back end redraws; -1: none
 };
 
 TEST(ConsoleGrid, FillsRunOnThroughRowsAndStopAtTheEnd) {
   const FillCase cases[] = {
-      {"within_a_row", 10, 3, 5, 5},        {"into_next_rows", 70, 3, 100, 100},
-      {"stops_at_buffer_end", 70, 24, 50, 10}, {"start_past_the_end", 0, 25, 10, 0},
-      {"start_past_the_right_edge", 80, 3, 10, 0}, {"zero_cells", 0, 0, 0, 0},
+      {"within_a_row", 10, 3, 5, 5, 3, 3},
+      {"to_a_row_end_and_the_next_rows_first_cell", 75, 3, 5, 5, 3, 4},
+      {"into_next_rows", 70, 3, 100, 100, 3, 5},
+      {"stops_at_buffer_end", 70, 24, 50, 10, 24, 24},
+      {"start_past_the_end", 0, 25, 10, 0, -1, -1},
+      {"start_past_the_right_edge", 80, 3, 10, 0, -1, -1},
+      {"zero_cells", 0, 0, 0, 0, -1, -1},
   };
   for (const FillCase& c : cases) {
     ConsoleGrid grid(80, 25);
@@ -382,6 +387,15 @@ TEST(ConsoleGrid, FillsRunOnThroughRowsAndStopAtTheEnd) {
       for (std::uint16_t col = 0; col < 80; ++col) changed += grid.cell(col, r) == Cell{'x', 99};
     }
     EXPECT_EQ(changed, c.filled) << c.name;
+    int first_row = -1, last_row = -1;
+    for (std::uint16_t r = 0; r < 25; ++r) {
+      if (grid.row_written(r) == 0) continue;
+      if (first_row < 0) first_row = r;
+      last_row = r;
+      EXPECT_EQ(grid.row_written(r), grid.cell_writes()) << c.name << " row " << r;
+    }
+    EXPECT_EQ(first_row, c.first_row) << c.name;
+    EXPECT_EQ(last_row, c.last_row) << c.name;
   }
 }
 

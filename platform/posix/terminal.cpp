@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/terminfo.h"
@@ -77,7 +78,7 @@ void Terminal::Impl::repaint() {
   dirty = full_redraw = true;
 }
 
-void Terminal::Impl::draw_view(const ConsoleGrid& grid) {
+void Terminal::Impl::draw_view(const ConsoleGrid& grid, std::uint64_t shown_since) {
   view = place_view(layout, COLS, LINES);
   const auto width = static_cast<std::size_t>(layout.width);
   if (!view.fits) {
@@ -91,7 +92,8 @@ void Terminal::Impl::draw_view(const ConsoleGrid& grid) {
     shown.clear();
     return;
   }
-  if (full_redraw || shown.size() != width * static_cast<std::size_t>(layout.height)) {
+  const bool all = full_redraw || shown.size() != width * static_cast<std::size_t>(layout.height);
+  if (all) {
     // What a larger terminal shows around the layout: the frame's blue.
     wbkgdset(stdscr, ' ' | attribute(layout.surround_attribute));
     werase(stdscr);
@@ -99,7 +101,7 @@ void Terminal::Impl::draw_view(const ConsoleGrid& grid) {
   }
   for (int row = 0; row < layout.height; ++row) {
     const int v = view_row_of(view, row);
-    if (v < 0) continue;
+    if (v < 0 || (!all && grid.row_written(static_cast<std::uint16_t>(row)) <= shown_since)) continue;
     const std::span<const Cell> cells = grid.row(static_cast<std::uint16_t>(row));
     Cell* const was = shown.data() + static_cast<std::size_t>(row) * width;
     // Each run of cells that changed, with both halves of a wide character.
@@ -154,11 +156,11 @@ void Terminal::Impl::present(const ConsoleGrid& grid) {
     dirty = true;
   }
   if (!dirty && !title_dirty) return;
-  shown_writes = grid.cell_writes();
+  const std::uint64_t shown_since = std::exchange(shown_writes, grid.cell_writes());
   shown_cursor = cursor;
   shown_cursor_size = grid.cursor_size();
   shown_cursor_visible = grid.cursor_visible();
-  draw_view(grid);
+  draw_view(grid, shown_since);
   if (title_dirty && !title_start.empty()) {
     // Written directly: putp would queue it in stdio, behind later output.
     tty_write(title_start + title + title_end);

@@ -35,6 +35,10 @@ class Terminal : public ConsoleDevice, public KeySource {
   std::string poll_key() override;
   std::optional<MouseEvent> poll_mouse() override;
   bool wait_for_input() override;
+  // The pause marks the time in which no key is taken; poll_key sleeps out
+  // what is left of it only when there is a key to take. An idle program
+  // waits for input anyway, so a press that comes later costs no sleep.
+  void pause_ms(std::chrono::milliseconds duration) override;
 
  private:
   struct Impl;

@@ -61,6 +61,7 @@ struct Terminal::Impl {
   std::array<bool, 256> attr_known{};
 
   InputQueue input;  // key bytes read but not yet taken
+  Clock::time_point pause_end{};  // no key is taken before this: the pause after a redraw
   std::optional<MouseEvent> mouse;  // taken by the last poll_key, for poll_mouse
   bool ended = false;
 
@@ -83,12 +84,14 @@ struct Terminal::Impl {
   void present(const ConsoleGrid& grid);
   // The next present() redraws every cell, whatever the terminal shows now.
   void repaint();
-  // Hands ncurses the grid's cells that differ from `shown`, all of them
-  // after a full redraw, or the request to enlarge.
-  void draw_view(const ConsoleGrid& grid);
+  // Hands ncurses the grid's cells that differ from `shown`, in the rows
+  // written since cell_writes() was `shown_since`; all of them after a full
+  // redraw; or the request to enlarge.
+  void draw_view(const ConsoleGrid& grid, std::uint64_t shown_since);
   // Cells of one row, starting at terminal cell (x, y).
   void draw_cells(std::span<const Cell> cells, int y, int x);
-  void read_input();
+  // Reads what the terminal has sent; `ready`: poll said there is some.
+  void read_input(bool ready = false);
   // Too small for the layout: the view shows a request to enlarge instead.
   bool too_small() const { return !place_view(layout, COLS, LINES).fits; }
 };

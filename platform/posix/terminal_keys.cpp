@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 #include <utility>
 
 #include "platform/posix/tty_session.h"
@@ -14,9 +15,9 @@
 
 namespace zq {
 
-void Terminal::Impl::read_input() {
+void Terminal::Impl::read_input(bool ready) {
   pollfd in{STDIN_FILENO, POLLIN, 0};
-  while (input.has_room() && ::poll(&in, 1, 0) > 0) {
+  while (input.has_room() && (std::exchange(ready, false) || ::poll(&in, 1, 0) > 0)) {
     char bytes[256];
     const ssize_t n = ::read(STDIN_FILENO, bytes, sizeof bytes);
     if (n > 0) {
@@ -36,12 +37,17 @@ std::string Terminal::poll_key() {
   t.mouse.reset();
   if (!t.active) return {};
   t.handle_events();
-  t.read_input();
+  // A key read already is taken without asking the terminal again.
+  const auto decide = t.input.time_to_decide(Clock::now());
+  if (!decide || decide->count() > 0) t.read_input();
+  if (!t.input.empty() && Clock::now() < t.pause_end) std::this_thread::sleep_until(t.pause_end);
   const TakenInput taken = t.input.take(Clock::now(), t.too_small());
   if (taken.repaint) t.repaint();
   if (taken.mouse) t.mouse = mouse_on_layout(place_view(t.layout, COLS, LINES), *taken.mouse);
   return taken.key_text;
 }
+
+void Terminal::pause_ms(std::chrono::milliseconds duration) { impl_->pause_end = Clock::now() + duration; }
 
 std::optional<MouseEvent> Terminal::poll_mouse() { return std::exchange(impl_->mouse, std::nullopt); }
 
@@ -60,7 +66,7 @@ bool Terminal::wait_for_input() {
     tty_drain_wake();
     t.handle_events();
   }
-  if (ready > 0 && fds[0].revents != 0) t.read_input();
+  if (ready > 0 && fds[0].revents != 0) t.read_input(true);
   if (ready < 0 && errno != EINTR) t.ended = true;
   return !t.ended;
 }
