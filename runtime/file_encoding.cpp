@@ -1,5 +1,7 @@
 #include "runtime/file_encoding.h"
 
+#include "runtime/characters.h"
+
 namespace zq {
 namespace {
 
@@ -12,75 +14,6 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 bool is_high_surrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool is_low_surrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-unsigned char byte_at(std::string_view s, std::size_t i) {
-  return i < s.size() ? static_cast<unsigned char>(s[i]) : 0;
-}
-
-bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
-
-// The code point of the well-formed UTF-8 sequence at `i` and its length,
-// or length 0 when none starts there (overlong forms, surrogates and values
-// above U+10FFFF are not well-formed).
-struct Decoded {
-  char32_t code = 0;
-  std::size_t length = 0;
-};
-
-Decoded decode_utf8(std::string_view s, std::size_t i) {
-  const unsigned char b0 = byte_at(s, i);
-  if (b0 < 0x80) return {b0, 1};
-  // The allowed range of the second byte narrows for E0, ED, F0 and F4.
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  std::size_t length = 0;
-  char32_t code = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-    code = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    code = b0 & 0x0F;
-    if (b0 == 0xE0) low = 0xA0;
-    if (b0 == 0xED) high = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    code = b0 & 0x07;
-    if (b0 == 0xF0) low = 0x90;
-    if (b0 == 0xF4) high = 0x8F;
-  } else {
-    return {};
-  }
-  if (i + length > s.size()) return {};
-  const unsigned char b1 = byte_at(s, i + 1);
-  if (b1 < low || b1 > high) return {};
-  code = (code << 6) | (b1 & 0x3F);
-  for (std::size_t k = 2; k < length; ++k) {
-    const unsigned char b = byte_at(s, i + k);
-    if (!is_continuation(b)) return {};
-    code = (code << 6) | (b & 0x3F);
-  }
-  return {code, length};
-}
-
-void append_utf8(std::string& out, char32_t code) {
-  const auto put = [&out](char32_t bits) { out.push_back(static_cast<char>(bits)); };
-  if (code < 0x80) {
-    put(code);
-  } else if (code < 0x800) {
-    put(0xC0 | (code >> 6));
-    put(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    put(0xE0 | (code >> 12));
-    put(0x80 | ((code >> 6) & 0x3F));
-    put(0x80 | (code & 0x3F));
-  } else {
-    put(0xF0 | (code >> 18));
-    put(0x80 | ((code >> 12) & 0x3F));
-    put(0x80 | ((code >> 6) & 0x3F));
-    put(0x80 | (code & 0x3F));
-  }
-}
 
 }  // namespace
 
@@ -118,18 +51,18 @@ std::u16string utf16_from_text(std::string_view text) {
   std::u16string units;
   units.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const Decoded d = decode_utf8(text, i);
+    const Utf8Character d = utf8_character_at(text, i);
     if (d.length == 0) {
-      units.push_back(static_cast<char16_t>(kEscapeBase + byte_at(text, i)));
+      units.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(text[i])));
       ++i;
       continue;
     }
-    if (d.code >= 0x10000) {
-      const char32_t v = d.code - 0x10000;
+    if (d.c >= 0x10000) {
+      const char32_t v = d.c - 0x10000;
       units.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
       units.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
     } else {
-      units.push_back(static_cast<char16_t>(d.code));
+      units.push_back(static_cast<char16_t>(d.c));
     }
     i += d.length;
   }
