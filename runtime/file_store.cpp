@@ -22,20 +22,19 @@ constexpr std::string_view kTempSuffix = ".tmp";
 // Saves under way in this process; see wait_for_file_updates.
 std::atomic<int> g_updates_running{0};
 
-struct UpdateRunning {
-  UpdateRunning() { ++g_updates_running; }
-  ~UpdateRunning() { --g_updates_running; }
-  UpdateRunning(const UpdateRunning&) = delete;
-  UpdateRunning& operator=(const UpdateRunning&) = delete;
-};
-
-// The signals that would end the process wait while it lives: a save
-// finishes before they act.
-struct SignalsHeld {
-  SignalsHeld() { file_calls.hold_signals(); }
-  ~SignalsHeld() { file_calls.release_signals(); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
+// A save under way while it lives: counted, and the signals that would end
+// the process wait, so that the save finishes before they act.
+struct SaveUnderWay {
+  SaveUnderWay() {
+    ++g_updates_running;
+    file_calls.hold_signals();
+  }
+  ~SaveUnderWay() {
+    file_calls.release_signals();
+    --g_updates_running;
+  }
+  SaveUnderWay(const SaveUnderWay&) = delete;
+  SaveUnderWay& operator=(const SaveUnderWay&) = delete;
 };
 
 // Closes a file, or a spot's folder, when it goes out of scope.
@@ -202,8 +201,7 @@ FileResult update_file(const std::string& path, const FileEdit& edit) {
 
     const std::optional<std::string> updated = edit(content, exists);
     if (!updated) return {};
-    const UpdateRunning running;
-    const SignalsHeld held;
+    const SaveUnderWay under_way;
 
     // A file with other names (hard links) is rewritten in place, so that
     // every name shows the new settings; a rename would split them.
