@@ -5,11 +5,6 @@
 #include "runtime/file_calls.h"
 
 namespace zq {
-namespace {
-
-WriteResult failure(int error) { return file_failure(error); }
-
-}  // namespace
 
 std::string read_config_value(const std::string& file, std::string_view section,
                               std::string_view key, std::string_view fallback) {
@@ -41,16 +36,16 @@ WriteResult write_config_values(const std::string& file, std::string_view sectio
         return updated;
       });
   if (!written.ok) return written;
-  return refused == 0 ? WriteResult{} : failure(refused);
+  return refused == 0 ? WriteResult{} : file_failure(refused);
 }
 
 WriteResult write_config_value(const std::string& file, std::string_view section,
                                std::string_view key, std::string_view value) {
-  if (!ini_can_write(section, key, value)) return failure(file_codes.invalid);
+  if (!ini_can_write(section, key, value)) return file_failure(file_codes.invalid);
   try {
     return write_config_values(file, section, {{std::string(key), std::string(value)}});
   } catch (const std::bad_alloc&) {
-    return failure(file_codes.no_memory);
+    return file_failure(file_codes.no_memory);
   }
 }
 
