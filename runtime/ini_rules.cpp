@@ -1,5 +1,7 @@
 #include "runtime/ini_rules.h"
 
+#include <algorithm>
+
 #include "runtime/file_encoding.h"
 #include "runtime/text_convert.h"
 
@@ -38,11 +40,7 @@ C ascii_lower(C c) { return c >= C('A') && c <= C('Z') ? static_cast<C>(c + 0x20
 
 template <class C>
 bool same_name(View<C> a, View<C> b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-  }
-  return true;
+  return std::ranges::equal(a, b, [](C x, C y) { return ascii_lower(x) == ascii_lower(y); });
 }
 
 // One line of the content: its text is [begin, end), its ending [end, next).
@@ -89,24 +87,24 @@ ParsedLine<C> parse_line(View<C> text) {
   return {LineKind::Entry, trim(body.substr(0, eq)), body.substr(eq + 1)};
 }
 
+// Whether the text stands between one pair of matching quotes.
+template <class C>
+bool quoted(View<C> v) {
+  return v.size() >= 2 && (v.front() == C('"') || v.front() == C('\'')) && v.back() == v.front();
+}
+
 // The value as a read gives it: up to a NUL, trimmed, one pair of matching
 // quotes removed.
 template <class C>
 View<C> decode_value(View<C> raw) {
-  View<C> v = trim(until_nul(raw));
-  if (v.size() >= 2 && (v.front() == C('"') || v.front() == C('\'')) && v.back() == v.front()) {
-    v = v.substr(1, v.size() - 2);
-  }
-  return v;
+  const View<C> v = trim(until_nul(raw));
+  return quoted(v) ? v.substr(1, v.size() - 2) : v;
 }
 
 // The text to write after '=' so that decode_value gives `value` back.
 template <class C>
 Text<C> encode_value(View<C> value) {
-  const bool needs_quotes =
-      !value.empty() && (is_space(value.front()) || is_space(value.back()) ||
-                         (value.size() >= 2 && (value.front() == C('"') || value.front() == C('\'')) &&
-                          value.back() == value.front()));
+  const bool needs_quotes = !value.empty() && (is_space(value.front()) || is_space(value.back()) || quoted(value));
   if (!needs_quotes) return Text<C>(value);
   return C('"') + Text<C>(value) + C('"');
 }
