@@ -9,9 +9,8 @@ std::string shown_characters(std::string_view utf8, const std::function<bool(cha
   for (std::size_t at = 0; at < utf8.size();) {
     const Utf8Character ch = utf8_character_at(utf8, at);
     at += ch.length == 0 ? 1 : ch.length;
-    if (ch.length == 0 || ch.c < 0x20 || (ch.c >= 0x7F && ch.c < 0xA0)) {
-      shown += '?';
-    } else if (ch.c < 0x7F || shows(ch.c)) {
+    const bool control = ch.c < 0x20 || (ch.c >= 0x7F && ch.c < 0xA0);
+    if (ch.length != 0 && !control && (ch.c < 0x7F || shows(ch.c))) {
       append_utf8(shown, ch.c);
     } else {
       shown += '?';
