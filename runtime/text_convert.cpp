@@ -33,20 +33,7 @@ std::int32_t text_to_int(std::string_view text) {
   return static_cast<std::int32_t>(value);  // modulo 2^32 since C++20
 }
 
-std::string int_to_text(std::int32_t value) {
-  // Widened so that the magnitude of the smallest value fits.
-  std::int64_t wide = value;
-  std::uint64_t magnitude = static_cast<std::uint64_t>(wide < 0 ? -wide : wide);
-  char digits[12];
-  char* end = digits + sizeof digits;
-  char* p = end;
-  do {
-    *--p = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) *--p = '-';
-  return std::string(p, end);
-}
+std::string int_to_text(std::int32_t value) { return std::to_string(value); }
 
 int char_code(std::string_view text) {
   text = until_nul(text);
