@@ -6,50 +6,8 @@
 namespace zq {
 namespace {
 
-std::size_t rows_left_out(const ViewPlacement& placement) {
-  return static_cast<std::size_t>(placement.layout.height - placement.rows_shown);
-}
-
-}  // namespace
-
-ViewPlacement place_view(const ViewLayout& layout, int columns, int rows) {
-  ViewPlacement placement;
-  placement.layout = layout;
-  placement.columns = columns;
-  if (layout.width <= 0 || columns < layout.width || rows < std::max(layout.min_rows(), 1)) return placement;
-  placement.fits = true;
-  placement.rows_shown = std::min(rows, layout.height);
-  placement.left = (columns - layout.width) / 2;
-  placement.top = (rows - placement.rows_shown) / 2;
-  return placement;
-}
-
-int view_row_of(const ViewPlacement& placement, int layout_row) {
-  if (!placement.fits || layout_row < 0 || layout_row >= placement.layout.height) return -1;
-  int above = 0;  // spared rows left out above this one
-  for (const int spared : placement.layout.spared_rows.first(rows_left_out(placement))) {
-    if (spared == layout_row) return -1;
-    if (spared < layout_row) ++above;
-  }
-  return layout_row - above;
-}
-
-int layout_row_at(const ViewPlacement& placement, int view_row) {
-  for (int row = 0; row < placement.layout.height; ++row) {
-    if (view_row_of(placement, row) == view_row) return row;
-  }
-  return -1;
-}
-
-std::optional<MouseEvent> mouse_on_layout(const ViewPlacement& placement, const MouseEvent& event) {
-  const int column = event.column - placement.left;
-  const int row = layout_row_at(placement, event.row - placement.top);
-  if (!placement.fits || column < 0 || column >= placement.layout.width || row < 0 || event.row < placement.top) {
-    return std::nullopt;
-  }
-  return MouseEvent{event.kind, column, row};
-}
-
+// The text in lines of at most `columns`, broken between words (a longer word
+// is cut), and no more than `rows` of them.
 std::vector<std::string> wrap_words(std::string_view text, int columns, int rows) {
   std::vector<std::string> lines;
   if (columns <= 0 || rows <= 0) return lines;
@@ -74,6 +32,47 @@ std::vector<std::string> wrap_words(std::string_view text, int columns, int rows
   if (!line.empty()) lines.push_back(line);
   if (lines.size() > static_cast<std::size_t>(rows)) lines.resize(static_cast<std::size_t>(rows));
   return lines;
+}
+
+}  // namespace
+
+ViewPlacement place_view(const ViewLayout& layout, int columns, int rows) {
+  ViewPlacement placement;
+  placement.layout = layout;
+  placement.columns = columns;
+  if (layout.width <= 0 || columns < layout.width || rows < std::max(layout.min_rows(), 1)) return placement;
+  placement.fits = true;
+  placement.rows_shown = std::min(rows, layout.height);
+  placement.left = (columns - layout.width) / 2;
+  placement.top = (rows - placement.rows_shown) / 2;
+  return placement;
+}
+
+int view_row_of(const ViewPlacement& placement, int layout_row) {
+  if (!placement.fits || layout_row < 0 || layout_row >= placement.layout.height) return -1;
+  int above = 0;  // spared rows left out above this one
+  const auto left_out = static_cast<std::size_t>(placement.layout.height - placement.rows_shown);
+  for (const int spared : placement.layout.spared_rows.first(left_out)) {
+    if (spared == layout_row) return -1;
+    if (spared < layout_row) ++above;
+  }
+  return layout_row - above;
+}
+
+int layout_row_at(const ViewPlacement& placement, int view_row) {
+  for (int row = 0; row < placement.layout.height; ++row) {
+    if (view_row_of(placement, row) == view_row) return row;
+  }
+  return -1;
+}
+
+std::optional<MouseEvent> mouse_on_layout(const ViewPlacement& placement, const MouseEvent& event) {
+  const int column = event.column - placement.left;
+  const int row = layout_row_at(placement, event.row - placement.top);
+  if (!placement.fits || column < 0 || column >= placement.layout.width || row < 0 || event.row < placement.top) {
+    return std::nullopt;
+  }
+  return MouseEvent{event.kind, column, row};
 }
 
 // Plain strings, not streams: a stream would bring the locale machinery into

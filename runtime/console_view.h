@@ -58,8 +58,4 @@ std::optional<MouseEvent> mouse_on_layout(const ViewPlacement& placement, const 
 // enlarge: the terminal, the window.
 std::vector<std::string> enlarge_request(const ViewLayout& layout, std::string_view what, int columns, int rows);
 
-// The text in lines of at most `columns`, broken between words (a longer word
-// is cut), and no more than `rows` of them.
-std::vector<std::string> wrap_words(std::string_view text, int columns, int rows);
-
 }  // namespace zq
