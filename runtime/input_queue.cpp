@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "runtime/key_decoder.h"
-#include "runtime/keyboard.h"
 
 namespace zq {
 namespace {
@@ -31,23 +30,19 @@ bool is_printable(std::string_view key) {
 }
 
 TakenInput taken(std::string key_text) {
-  TakenInput input;
   // Ctrl+L repaints everything, undoing what another program wrote over the
   // screen; it is the view's key, not the program's.
-  if (key_text[0] == kCtrlL) {
-    input.repaint = true;
-  } else {
-    input.key_text = std::move(key_text);
-  }
-  return input;
+  if (key_text[0] == kCtrlL) return {{}, true};
+  return {std::move(key_text)};
 }
 
-}  // namespace
-
-std::chrono::milliseconds InputQueue::since(std::optional<Clock::time_point> then, Clock::time_point now) const {
+// The time from `then` to `now`; forever when nothing came yet.
+std::chrono::milliseconds since(std::optional<InputQueue::Clock::time_point> then, InputQueue::Clock::time_point now) {
   if (!then) return std::chrono::milliseconds::max();
   return std::chrono::duration_cast<std::chrono::milliseconds>(now - *then);
 }
+
+}  // namespace
 
 void InputQueue::add_bytes(std::string_view bytes, Clock::time_point now) {
   if (bytes.empty()) return;

@@ -73,7 +73,6 @@ class InputQueue {
     bool settled = false;  // its group has ended: a later key came long after it
     std::optional<MouseEvent> mouse = {};
   };
-  std::chrono::milliseconds since(std::optional<Clock::time_point> then, Clock::time_point now) const;
 
   std::string bytes_;  // terminal bytes not yet decoded
   bool in_paste_ = false;

@@ -5,8 +5,6 @@
 #include <charconv>
 #include <cstdint>
 
-#include "runtime/keyboard.h"
-
 namespace zq {
 
 namespace {
