@@ -26,19 +26,18 @@ std::uint32_t rgb_of_entry(int entry) {
 }
 
 int nearest_entry(std::uint32_t rgb) {
-  int best = 16;
-  long best_distance = -1;
-  for (int entry = 16; entry < 256; ++entry) {
-    const std::uint32_t candidate = rgb_of_entry(entry);
-    long distance = 0;
+  const auto distance = [rgb](int entry) {
+    long sum = 0;
     for (int shift : {16, 8, 0}) {
-      const long d = channel(rgb, shift) - channel(candidate, shift);
-      distance += d * d;
+      const long d = channel(rgb, shift) - channel(rgb_of_entry(entry), shift);
+      sum += d * d;
     }
-    if (best_distance < 0 || distance < best_distance) {
-      best = entry;
-      best_distance = distance;
-    }
+    return sum;
+  };
+  // The first of equally near entries.
+  int best = 16;
+  for (int entry = 17; entry < 256; ++entry) {
+    if (distance(entry) < distance(best)) best = entry;
   }
   return best;
 }
