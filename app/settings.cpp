@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string_view>
@@ -35,16 +36,17 @@ struct OptionKey {
   Conversion conversion;
 };
 
+// In the order a save writes them, which is the order the file lists them in.
 constexpr std::array<OptionKey, 21> kOptions = {{
     {"screenmode", "0", &SetupSettings::screenmode, Conversion::Number},
     {"screendepth", "16", &SetupSettings::screendepth, Conversion::ColorDepth},
+    {"syncrate", "35", &SetupSettings::syncrate, Conversion::FrameRate},
     {"graphicdetail", "0", &SetupSettings::graphicdetail, Conversion::Number},
-    {"playmusic", "10", &SetupSettings::playmusic, Conversion::Number},
     {"playsound", "10", &SetupSettings::playsound, Conversion::Number},
+    {"playmusic", "10", &SetupSettings::playmusic, Conversion::Number},
     {"attractsound", "1", &SetupSettings::attractsound, Conversion::Number},
     {"gamemode", "0", &SetupSettings::gamemode, Conversion::Number},
     {"gamelevel", "1", &SetupSettings::gamelevel, Conversion::Number},
-    {"syncrate", "35", &SetupSettings::syncrate, Conversion::FrameRate},
     {"consolecredits", "3", &SetupSettings::consolecredits, Conversion::Number},
     {"arcadecredits", "0", &SetupSettings::arcadecredits, Conversion::Number},
     {"continues", "1", &SetupSettings::continues, Conversion::Number},
@@ -59,8 +61,7 @@ constexpr std::array<OptionKey, 21> kOptions = {{
     {"language", "0", &SetupSettings::language, Conversion::Number},
 }};
 
-// The game reads the keys in one order and the file lists them in another;
-// both orders are fixed.
+// The game reads the keys in another fixed order.
 constexpr std::array<Member, 21> kLoadOrder = {
     &SetupSettings::screenmode,     &SetupSettings::playsound,       &SetupSettings::playmusic,
     &SetupSettings::attractsound,   &SetupSettings::gamemode,        &SetupSettings::gamelevel,
@@ -71,16 +72,6 @@ constexpr std::array<Member, 21> kLoadOrder = {
     &SetupSettings::screendepth,    &SetupSettings::syncrate,        &SetupSettings::graphicdetail,
 };
 
-constexpr std::array<Member, 21> kSaveOrder = {
-    &SetupSettings::screenmode,     &SetupSettings::screendepth,     &SetupSettings::syncrate,
-    &SetupSettings::graphicdetail,  &SetupSettings::playsound,       &SetupSettings::playmusic,
-    &SetupSettings::attractsound,   &SetupSettings::gamemode,        &SetupSettings::gamelevel,
-    &SetupSettings::consolecredits, &SetupSettings::arcadecredits,   &SetupSettings::continues,
-    &SetupSettings::extralives,     &SetupSettings::bonuslives,      &SetupSettings::fightstyle,
-    &SetupSettings::changestyle,    &SetupSettings::colorselect,     &SetupSettings::playerhitplayer,
-    &SetupSettings::characterchange, &SetupSettings::savehiscores,   &SetupSettings::language,
-};
-
 constexpr const OptionKey* find_key(Member member) {
   for (const OptionKey& row : kOptions) {
     if (row.member == member) return &row;
@@ -88,7 +79,7 @@ constexpr const OptionKey* find_key(Member member) {
   return nullptr;
 }
 
-// Every option appears exactly once in an order.
+// Every option appears exactly once in the order.
 constexpr bool covers_all_options(const std::array<Member, 21>& order) {
   for (const OptionKey& row : kOptions) {
     int seen = 0;
@@ -98,7 +89,6 @@ constexpr bool covers_all_options(const std::array<Member, 21>& order) {
   return true;
 }
 static_assert(covers_all_options(kLoadOrder));
-static_assert(covers_all_options(kSaveOrder));
 
 // Applies the text read for an option; an unknown frame rate changes nothing.
 void apply_text(SetupSettings& settings, const OptionKey& row, std::string_view text) {
@@ -111,11 +101,9 @@ void apply_text(SetupSettings& settings, const OptionKey& row, std::string_view 
       option = text_equals(text, "32") ? 1 : 0;
       return;
     case Conversion::FrameRate:
-      for (std::size_t i = 0; i < kFrameRateTexts.size(); ++i) {
-        if (text_equals(text, kFrameRateTexts[i])) {
-          option = static_cast<std::int32_t>(i);
-          return;
-        }
+      if (const auto known = std::ranges::find_if(kFrameRateTexts, [&](auto rate) { return text_equals(text, rate); });
+          known != kFrameRateTexts.end()) {
+        option = static_cast<std::int32_t>(known - kFrameRateTexts.begin());
       }
       return;
   }
@@ -143,9 +131,8 @@ std::optional<std::string> option_text(const SetupSettings& settings, const Opti
 // text of its own is left out, and so keeps the file's.
 std::vector<ConfigValue> writes_for(const SetupSettings& settings) {
   std::vector<ConfigValue> writes;
-  writes.reserve(kSaveOrder.size());
-  for (Member member : kSaveOrder) {
-    const OptionKey& row = *find_key(member);
+  writes.reserve(kOptions.size());
+  for (const OptionKey& row : kOptions) {
     if (std::optional<std::string> text = option_text(settings, row)) {
       writes.push_back({std::string(row.key), std::move(*text)});
     }
@@ -167,12 +154,11 @@ void load_settings(SetupSettings& settings, const std::string& path) {
 SaveResult save_settings(const SetupSettings& settings, const std::string& path) {
   // The 21 writes are applied in order to the content and the file is
   // replaced once, so a save lands whole or not at all.
-  const WriteResult written = write_config_values(path, kSection, writes_for(settings));
-  return {written.ok, written.error, written.code};
+  return write_config_values(path, kSection, writes_for(settings));
 }
 
 SaveResult save_settings(const SetupSettings& settings, const SetupSettings& loaded, const std::string& path) {
-  const WriteResult written = write_config_values(path, kSection, [&](std::string_view content) {
+  return write_config_values(path, kSection, [&](std::string_view content) {
     SetupSettings saved = settings;
     for (const OptionKey& row : kOptions) {
       // Still as loaded (an unknown game speed text keeps it so).
@@ -182,7 +168,6 @@ SaveResult save_settings(const SetupSettings& settings, const SetupSettings& loa
     }
     return writes_for(saved);
   });
-  return {written.ok, written.error, written.code};
 }
 
 }  // namespace zq

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/file_store.h"
+
 namespace zq {
 
 // Every option is a signed 32-bit index named after its key in [CONFIG].
@@ -35,12 +37,8 @@ struct SetupSettings {
   bool operator==(const SetupSettings&) const = default;
 };
 
-// Outcome of save_settings: ok, or the first failed write's reason.
-struct SaveResult {
-  bool ok = true;
-  std::string error;
-  int code = 0;  // the system's code for it
-};
+// Outcome of save_settings: ok, or the system's code and reason it failed.
+using SaveResult = FileResult;
 
 // zorvikqm.ini in the current directory, with the system's separator; the
 // relative name "zorvikqm.ini" when the current directory cannot be determined.
