@@ -137,22 +137,6 @@ constexpr std::string_view kLanguage[] = {
     "  Language                :  < Portuguese >  ",
 };
 
-// All lines of one option share one width, so a redraw overwrites the old value.
-template <std::size_t N>
-constexpr bool same_width(const std::string_view (&lines)[N]) {
-  for (const auto line : lines) {
-    if (line.size() != lines[0].size()) return false;
-  }
-  return true;
-}
-static_assert(same_width(kScreenMode) && same_width(kColorDepth) && same_width(kDetail));
-static_assert(same_width(kMusicVolume) && same_width(kSoundVolume) && same_width(kAttractSound));
-static_assert(same_width(kGameMode) && same_width(kGameLevel) && same_width(kGameSpeed) &&
-              same_width(kConsoleCredits) && same_width(kArcadeCredits) && same_width(kContinues) &&
-              same_width(kExtraLives) && same_width(kBonusLives) && same_width(kFightStyle) &&
-              same_width(kChangeStyle) && same_width(kColorSelect) && same_width(kPlayerHitPlayer) &&
-              same_width(kCharacterChange) && same_width(kSaveHiscores) && same_width(kLanguage));
-
 constexpr OptionRow kDisplayRows[] = {
     {&SetupSettings::screenmode, kScreenMode},
     {&SetupSettings::screendepth, kColorDepth},
@@ -181,6 +165,17 @@ constexpr OptionRow kDipRows[] = {
     {&SetupSettings::language, kLanguage},
 };
 
+// All lines of one option share one width, so a redraw overwrites the old value.
+constexpr bool same_widths(std::span<const OptionRow> rows) {
+  for (const OptionRow& row : rows) {
+    for (const std::string_view line : row.lines) {
+      if (line.size() != row.lines[0].size()) return false;
+    }
+  }
+  return true;
+}
+static_assert(same_widths(kDisplayRows) && same_widths(kSoundRows) && same_widths(kDipRows));
+
 std::int32_t last_row(const OptionScreen& screen) {
   return static_cast<std::int32_t>(screen.rows.size()) - 1;
 }
@@ -198,13 +193,7 @@ std::string shown_line(const OptionRow& row, std::int32_t value) {
   const std::size_t value_at = first.find('<') + 2;
   const std::size_t room = first.size() - value_at - 2;
   const std::string number = int_to_text(value);
-  std::string shown = "?";
-  for (const std::string& form : {number + " ?", number + "?"}) {
-    if (form.size() <= room) {
-      shown = form;
-      break;
-    }
-  }
+  const std::string shown = number.size() + 2 <= room ? number + " ?" : number.size() + 1 <= room ? number + "?" : "?";
   std::string line = std::string(first.substr(0, value_at)) + shown + " >";
   line.resize(first.size(), ' ');
   return line;
@@ -245,9 +234,6 @@ std::optional<RowHit> option_row_at(const OptionScreen& screen, const SetupSetti
 
 bool option_screen_key(Io io, const OptionScreen& screen, std::int32_t& screen_cursor,
                        SetupSettings& settings, int scan_code) {
-  const auto selected = [&]() -> const OptionRow& {
-    return screen.rows[static_cast<std::size_t>(screen_cursor)];
-  };
   switch (scan_code) {
     case kScanUp:
       screen_cursor = wrap_value(screen_cursor - 1, 0, last_row(screen));
@@ -255,14 +241,11 @@ bool option_screen_key(Io io, const OptionScreen& screen, std::int32_t& screen_c
     case kScanDown:
       screen_cursor = wrap_value(screen_cursor + 1, 0, last_row(screen));
       break;
-    case kScanLeft: {
-      std::int32_t& value = settings.*selected().option;
-      value = wrap_value(step_down(value), 0, last_value(selected()));
-      break;
-    }
+    case kScanLeft:
     case kScanRight: {
-      std::int32_t& value = settings.*selected().option;
-      value = wrap_value(step_up(value), 0, last_value(selected()));
+      const OptionRow& row = screen.rows[static_cast<std::size_t>(screen_cursor)];
+      std::int32_t& value = settings.*row.option;
+      value = wrap_value(scan_code == kScanLeft ? step_down(value) : step_up(value), 0, last_value(row));
       break;
     }
     case kScanEnter:
