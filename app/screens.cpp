@@ -41,16 +41,12 @@ void print_at(ConsoleScreen& screen, std::uint16_t column, std::uint16_t row, st
 std::int32_t wrap_value(std::int32_t x, std::int32_t lo, std::int32_t hi) {
   if (lo == hi) return lo;
   if (lo > hi) std::swap(lo, hi);
-  const std::uint32_t n = static_cast<std::uint32_t>(hi) - static_cast<std::uint32_t>(lo) + 1u;
   const std::uint32_t ux = static_cast<std::uint32_t>(x);
   const std::uint32_t ulo = static_cast<std::uint32_t>(lo);
   const std::uint32_t uhi = static_cast<std::uint32_t>(hi);
-  if (x >= lo) {
-    const std::uint32_t offset = ux - ulo;
-    return static_cast<std::int32_t>(n == 0 ? ux : ulo + offset % n);
-  }
-  const std::uint32_t below = ulo - ux - 1u;
-  return static_cast<std::int32_t>(n == 0 ? ux : uhi - below % n);
+  const std::uint32_t n = uhi - ulo + 1u;
+  if (n == 0) return x;  // the range is the whole int32 span
+  return static_cast<std::int32_t>(x >= lo ? ulo + (ux - ulo) % n : uhi - (ulo - ux - 1u) % n);
 }
 
 std::int32_t step_down(std::int32_t value) {
@@ -112,11 +108,8 @@ std::optional<std::int32_t> menu_entry_at(std::int32_t menu_column, int column, 
 MenuChoice main_menu_key(Io io, std::int32_t& main_cursor, std::int32_t menu_column, int scan_code) {
   switch (scan_code) {
     case kScanUp:
-      main_cursor = wrap_value(main_cursor - 1, 0, kMenuEntries - 1);
-      draw_main_menu(io, main_cursor, menu_column);
-      return MenuChoice::Stay;
     case kScanDown:
-      main_cursor = wrap_value(main_cursor + 1, 0, kMenuEntries - 1);
+      main_cursor = wrap_value(main_cursor + (scan_code == kScanUp ? -1 : 1), 0, kMenuEntries - 1);
       draw_main_menu(io, main_cursor, menu_column);
       return MenuChoice::Stay;
     case kScanEnter:
