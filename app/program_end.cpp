@@ -10,17 +10,11 @@ void say(std::string_view message) {
 }
 
 int report_end(SetupEnd end, std::string_view no_console, std::string_view device) {
-  switch (end) {
-    case SetupEnd::NoConsole:
-      say(no_console);
-      return 1;
-    case SetupEnd::InputEnded:
-      say("the " + std::string(device) + " went away; nothing was saved");
-      return 0;
-    case SetupEnd::Saved:
-    case SetupEnd::Quit:
-      break;
+  if (end == SetupEnd::NoConsole) {
+    say(no_console);
+    return 1;
   }
+  if (end == SetupEnd::InputEnded) say("the " + std::string(device) + " went away; nothing was saved");
   return 0;
 }
 
