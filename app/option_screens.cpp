@@ -1,6 +1,5 @@
 #include "app/option_screens.h"
 
-#include <array>
 #include <string>
 
 #include "runtime/text_convert.h"

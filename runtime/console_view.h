@@ -5,7 +5,6 @@
 // from the program; this is pure arithmetic, tested without a terminal.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>

@@ -23,7 +23,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstddef>
 #include <deque>
 #include <optional>
 #include <string>
