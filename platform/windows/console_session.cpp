@@ -7,9 +7,9 @@
 #include <cstdlib>
 
 #include "platform/windows/console_impl.h"
-#include "platform/windows/system_message.h"
 #include "runtime/console_palette.h"
 #include "runtime/console_screen.h"
+#include "runtime/file_calls.h"
 #include "runtime/file_store.h"
 
 namespace zq {
@@ -72,6 +72,12 @@ DWORD program_input_mode(DWORD user_mode) {
          ENABLE_EXTENDED_FLAGS;
 }
 
+// What went wrong, with the system's reason for it.
+std::string failed(std::string_view what) {
+  const auto code = static_cast<int>(GetLastError());
+  return std::string(what) + " (" + error_text(code) + ")";
+}
+
 }  // namespace
 
 bool WindowsConsole::Impl::create(ScreenGeometry& geometry) {
@@ -121,7 +127,7 @@ bool WindowsConsole::Impl::open_handles(CONSOLE_SCREEN_BUFFER_INFO& user) {
   }
   if (input == INVALID_HANDLE_VALUE || user_output == INVALID_HANDLE_VALUE ||
       !GetConsoleScreenBufferInfo(user_output, &user)) {
-    error = "no console window is available, and none could be created (" + system_message(GetLastError()) + ")";
+    error = failed("no console window is available, and none could be created");
     return false;
   }
   return true;
@@ -134,7 +140,7 @@ bool WindowsConsole::Impl::make_buffer(const CONSOLE_SCREEN_BUFFER_INFO& user) {
   buffer = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      CONSOLE_TEXTMODE_BUFFER, nullptr);
   if (buffer == INVALID_HANDLE_VALUE) {
-    error = "cannot create a console screen buffer (" + system_message(GetLastError()) + ")";
+    error = failed("cannot create a console screen buffer");
     return false;
   }
   SetConsoleScreenBufferSize(buffer, COORD{static_cast<SHORT>(window_width(user)),
@@ -161,7 +167,7 @@ bool WindowsConsole::Impl::take_console() {
   (void)crash_filter_set;
   if (input_mode_saved) SetConsoleMode(input, program_input_mode(user_input_mode));
   if (!SetConsoleActiveScreenBuffer(buffer)) {
-    error = "cannot show the program's console screen buffer (" + system_message(GetLastError()) + ")";
+    error = failed("cannot show the program's console screen buffer");
     return false;
   }
   return true;

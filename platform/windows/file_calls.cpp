@@ -7,12 +7,10 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <new>
 
 #include "platform/windows/file_security.h"
 #include "platform/windows/held_files.h"
-#include "platform/windows/system_message.h"
 #include "platform/windows/wide_text.h"
 #include "runtime/file_store.h"
 
@@ -283,7 +281,20 @@ const FileCodes file_codes = {
     ERROR_INVALID_DATA,
 };
 
-std::string error_text(int code) { return system_message(static_cast<unsigned long>(code)); }
+// In UTF-8 like every other text of the program: the A call would give the
+// ANSI code page's bytes, which neither the file layer nor the screen reads.
+std::string error_text(int code) {
+  const auto number = static_cast<DWORD>(code);
+  wchar_t* text = nullptr;
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, number, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length > 0 ? utf8_from_wide(std::wstring_view(text, length)) : std::string();
+  LocalFree(text);
+  // The texts end with CR LF, which would break a line of the screen.
+  message.erase(message.find_last_not_of("\r\n ") + 1);
+  return message.empty() ? "system error " + std::to_string(number) : message;
+}
 
 std::uint64_t current_process_id() { return GetCurrentProcessId(); }
 
