@@ -44,33 +44,13 @@ std::wstring long_form(std::wstring path) {
 std::wstring full_path(const std::string& path) {
   const std::wstring wide = wide_from_utf8(path);
   if (wide.starts_with(L"\\\\?\\")) return wide;
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return wide;
-  std::wstring full(size, L'\0');
-  size = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-  if (size == 0 || size >= full.size()) return wide;
-  full.resize(size);
-  return long_form(std::move(full));
+  std::wstring full = grown_text(
+      [&](wchar_t* buffer, DWORD size) { return GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+  return full.empty() ? wide : long_form(std::move(full));
 }
 
 std::wstring path_in(const FileSpot& spot, const std::string& name) {
   return wide_from_utf8(spot.folder_path) + L"\\" + wide_from_utf8(name);
-}
-
-// The path a handle's file has once every link is followed, or empty.
-std::wstring final_path(HANDLE file) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD got =
-        GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
-    if (got == 0) return {};
-    if (got < path.size()) {
-      path.resize(got);
-      return path;
-    }
-    path.assign(got, L'\0');
-  }
-  return {};
 }
 
 // Puts in `target` the path of the file that symbolic links (mklink) there
@@ -79,7 +59,10 @@ int follow_links(std::wstring& target) {
   HANDLE file = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
-    if (std::wstring final = final_path(file); !final.empty()) target = std::move(final);
+    std::wstring final = grown_text([&](wchar_t* buffer, DWORD size) {
+      return GetFinalPathNameByHandleW(file, buffer, size, FILE_NAME_NORMALIZED);
+    });
+    if (!final.empty()) target = std::move(final);
     CloseHandle(file);
     return 0;
   }
@@ -308,20 +291,7 @@ bool process_alive(std::uint64_t id) {
 }
 
 std::string file_in_current_directory(std::string_view name) {
-  // The size asked for includes the terminating null; it may grow meanwhile.
-  std::wstring dir;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD need = GetCurrentDirectoryW(0, nullptr);
-    if (need == 0) return std::string(name);
-    dir.assign(need, L'\0');
-    const DWORD got = GetCurrentDirectoryW(need, dir.data());
-    if (got == 0) return std::string(name);
-    if (got < need) {
-      dir.resize(got);
-      break;
-    }
-    dir.clear();
-  }
+  std::wstring dir = grown_text([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
   if (dir.empty()) return std::string(name);
   if (!dir.ends_with(L'\\')) dir.push_back(L'\\');
   return utf8_from_wide(dir) + std::string(name);
