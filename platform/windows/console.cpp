@@ -15,13 +15,6 @@ namespace {
 
 constexpr WORD kPlainAttribute = 7;
 
-CHAR_INFO char_info(wchar_t ch, WORD attr) {
-  CHAR_INFO cell{};
-  cell.Char.UnicodeChar = ch;
-  cell.Attributes = attr;
-  return cell;
-}
-
 // Cells per WriteConsoleOutput call at most: 64 KB of CHAR_INFO, the most
 // older consoles take in one call. A window up to about 200x80 is one call.
 constexpr std::size_t kMaxCellsPerWrite = 16000;
@@ -69,8 +62,8 @@ void WindowsConsole::Impl::write_window(const ConsoleGrid& grid) {
   const int width = window_columns;
   // The whole window in one write. Around the layout, the surround; around
   // the request, the console's own grey: it is a request, not the program.
-  std::vector<CHAR_INFO> window(static_cast<std::size_t>(width) * static_cast<std::size_t>(window_rows),
-                                char_info(L' ', view.fits ? shown_attribute(layout.surround_attribute) : kPlainAttribute));
+  const CHAR_INFO blank{{L' '}, view.fits ? shown_attribute(layout.surround_attribute) : kPlainAttribute};
+  std::vector<CHAR_INFO> window(static_cast<std::size_t>(width) * static_cast<std::size_t>(window_rows), blank);
   const auto at = [&](int column, int row) -> CHAR_INFO& {
     return window[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column)];
   };
@@ -144,16 +137,16 @@ CHAR_INFO WindowsConsole::Impl::cell_info(Cell cell, char32_t before) const {
   const bool one_unit = cell.ch < 0x10000;
   wchar_t ch = one_unit ? static_cast<wchar_t>(cell.ch) : L'?';
   if (cell.ch == kWideTail) {
-    if (before >= 0x10000) return char_info(L' ', attr);
+    if (before >= 0x10000) return {{L' '}, attr};
     // Wine's console keeps one cell a character and leaves the terminal to
     // draw a wide one over two columns: its second cell must take none.
-    if (wine) return char_info(L'\u200B', attr);
+    if (wine) return {{L'\u200B'}, attr};
     ch = static_cast<wchar_t>(before);
     attr |= COMMON_LVB_TRAILING_BYTE;
   } else if (one_unit && cell_width(cell.ch) == 2 && !wine) {
     attr |= COMMON_LVB_LEADING_BYTE;
   }
-  return char_info(ch, attr);
+  return {{ch}, attr};
 }
 
 void WindowsConsole::Impl::apply_cursor(const ConsoleGrid& grid) {
