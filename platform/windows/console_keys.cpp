@@ -43,14 +43,10 @@ std::optional<MouseEvent> mouse_of_record(const INPUT_RECORD& record, DWORD& but
 void WindowsConsole::Impl::read_records() {
   for (;;) {
     DWORD pending = 0;
-    if (!GetNumberOfConsoleInputEvents(input, &pending)) {
-      ended = true;
-      return;
-    }
-    if (pending == 0) return;
     INPUT_RECORD records[64];
     DWORD got = 0;
-    if (!ReadConsoleInputA(input, records, std::min<DWORD>(pending, 64), &got)) {
+    if (!GetNumberOfConsoleInputEvents(input, &pending) ||
+        (pending > 0 && !ReadConsoleInputA(input, records, std::min<DWORD>(pending, 64), &got))) {
       ended = true;
       return;
     }

@@ -161,10 +161,8 @@ bool WindowsConsole::Impl::take_console() {
   // handler's included.
   g_open_console.store(this);
   active = true;
-  static const bool handler_set = SetConsoleCtrlHandler(on_console_control, TRUE) != 0;
-  (void)handler_set;
-  static const LPTOP_LEVEL_EXCEPTION_FILTER crash_filter_set = SetUnhandledExceptionFilter(on_crash);
-  (void)crash_filter_set;
+  [[maybe_unused]] static const bool handler_set = SetConsoleCtrlHandler(on_console_control, TRUE) != 0;
+  [[maybe_unused]] static const LPTOP_LEVEL_EXCEPTION_FILTER crash_filter_set = SetUnhandledExceptionFilter(on_crash);
   if (input_mode_saved) SetConsoleMode(input, program_input_mode(user_input_mode));
   if (!SetConsoleActiveScreenBuffer(buffer)) {
     error = failed("cannot show the program's console screen buffer");
