@@ -31,15 +31,6 @@ int last_error_or(DWORD fallback) {
   return static_cast<int>(error != 0 ? error : fallback);
 }
 
-// The long-path form of an absolute path (\\?\C:\..., \\?\UNC\...), which the
-// calls take past MAX_PATH characters; a device's name stays as it is.
-std::wstring long_form(std::wstring path) {
-  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) return path;
-  if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
-  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-  return path;
-}
-
 // The absolute, long-path form of `path`.
 std::wstring full_path(const std::string& path) {
   const std::wstring wide = wide_from_utf8(path);

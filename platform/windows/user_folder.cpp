@@ -18,12 +18,6 @@ constexpr std::string_view kCopyLabel = "VirtualStore copy";
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// A drive path in the \\?\ form, which the calls take past MAX_PATH.
-std::wstring long_form(const std::wstring& path) {
-  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-  return path;
-}
-
 std::wstring known_folder(const KNOWNFOLDERID& id) {
   PWSTR path = nullptr;
   std::wstring found;
