@@ -93,7 +93,7 @@ int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& fac
         handle = CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
         return handle == INVALID_HANDLE_VALUE ? last_error_or(ERROR_OPEN_FAILED) : 0;
       },
-      [&](DWORD code) { return held_code(code) || (code == ERROR_ACCESS_DENIED && delete_pending(path)); });
+      [&] { return delete_pending(path); });
   if (opened != 0) return opened;
   // The two small queries rather than GetFileInformationByHandle, which
   // Wine answers a hundred times slower (and start-up makes 21 reads).
@@ -196,8 +196,7 @@ int swap_in(const FileSpot& spot, const std::string& name) {
                    ? 0
                    : last_error_or(ERROR_CANNOT_MAKE);
       },
-      [&](DWORD code) {
-        if (code != ERROR_ACCESS_DENIED) return held_code(code);
+      [&] {
         const DWORD attributes = GetFileAttributesW(to.c_str());
         return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
       });
