@@ -95,16 +95,14 @@ bool WindowsConsole::create(ScreenGeometry& geometry) {
   keys_ = InputQueue();
   mouse_buttons_ = 0;
   mouse_.reset();
-  shown_place_.reset();
-  shown_shape_.reset();
+  whole_window_ = true;
   wine_ = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   // NO_COLOR: the console's own colours, as the user's buffer has them.
   colours_ = !colours_refused(std::getenv("NO_COLOR"));
   own_attribute_ = static_cast<WORD>(user.wAttributes & 0xFF);
   save_user_settings();
   if (!take_console()) {
-    restore();
-    close_handles();
+    release();
     return false;
   }
   refit();
