@@ -76,12 +76,10 @@ void WindowsConsole::write_window(const ConsoleGrid& grid) {
       take_row(grid, layout_row_at(view_, v), 0, layout_.width - 1, &at(view_.left, view_.top + v));
     }
   } else {
-    int row = 0;
-    for (const std::string& line : enlarge_request(layout_, "window", width, window_rows_)) {
-      for (std::size_t c = 0; c < line.size() && c < static_cast<std::size_t>(width); ++c) {
-        at(static_cast<int>(c), row).Char.UnicodeChar = static_cast<unsigned char>(line[c]);
-      }
-      ++row;
+    const std::vector<std::string> request = enlarge_request(layout_, "window", width, window_rows_);
+    for (std::size_t row = 0; row < request.size(); ++row) {
+      std::ranges::transform(request[row], &at(0, static_cast<int>(row)),
+                             [](unsigned char ch) { return CHAR_INFO{{ch}, kPlainAttribute}; });
     }
   }
   write_block(buffer_, window, width, origin_);

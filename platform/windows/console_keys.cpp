@@ -32,8 +32,7 @@ std::optional<MouseEvent> mouse_of_record(const INPUT_RECORD& record, DWORD& but
   const bool pressed = (mouse.dwButtonState & FROM_LEFT_1ST_BUTTON_PRESSED) != 0 &&
                        ((buttons & FROM_LEFT_1ST_BUTTON_PRESSED) == 0 || (mouse.dwEventFlags & DOUBLE_CLICK) != 0);
   buttons = mouse.dwButtonState;
-  if (!pressed) return std::nullopt;
-  return at;
+  return pressed ? std::optional(at) : std::nullopt;
 }
 
 // All records are read as they come, not one per poll: the input queue
