@@ -3,10 +3,8 @@
 // instead of a busy loop.
 #include <algorithm>
 #include <thread>
-#include <utility>
 
 #include "platform/windows/console.h"
-#include "platform/windows/console_impl.h"
 
 namespace zq {
 
@@ -34,24 +32,19 @@ std::optional<MouseEvent> mouse_of_record(const INPUT_RECORD& record, DWORD& but
   const bool pressed = (mouse.dwButtonState & FROM_LEFT_1ST_BUTTON_PRESSED) != 0 &&
                        ((buttons & FROM_LEFT_1ST_BUTTON_PRESSED) == 0 || (mouse.dwEventFlags & DOUBLE_CLICK) != 0);
   buttons = mouse.dwButtonState;
-  if (!pressed) return std::nullopt;
-  return at;
+  return pressed ? std::optional(at) : std::nullopt;
 }
 
 // All records are read as they come, not one per poll: the input queue
 // learns which key presses arrived together, which tells a paste.
-void WindowsConsole::Impl::read_records() {
+void WindowsConsole::read_records() {
   for (;;) {
     DWORD pending = 0;
-    if (!GetNumberOfConsoleInputEvents(input, &pending)) {
-      ended = true;
-      return;
-    }
-    if (pending == 0) return;
     INPUT_RECORD records[64];
     DWORD got = 0;
-    if (!ReadConsoleInputA(input, records, std::min<DWORD>(pending, 64), &got)) {
-      ended = true;
+    if (!GetNumberOfConsoleInputEvents(input_, &pending) ||
+        (pending > 0 && !ReadConsoleInputA(input_, records, std::min<DWORD>(pending, 64), &got))) {
+      ended_ = true;
       return;
     }
     if (got == 0) return;
@@ -60,11 +53,11 @@ void WindowsConsole::Impl::read_records() {
     for (DWORD i = 0; i < got; ++i) {
       if (records[i].EventType == WINDOW_BUFFER_SIZE_EVENT) {
         resized = true;
-      } else if (const std::optional<MouseEvent> mouse = mouse_of_record(records[i], mouse_buttons)) {
+      } else if (const std::optional<MouseEvent> mouse = mouse_of_record(records[i], mouse_buttons_)) {
         // On the window's cells, as the view places the layout in it.
-        keys.add_mouse({mouse->kind, mouse->column - origin.X, mouse->row - origin.Y});
+        keys_.add_mouse({mouse->kind, mouse->column - origin_.X, mouse->row - origin_.Y});
       } else {
-        keys.add_key(key_of_record(records[i]), now);
+        keys_.add_key(key_of_record(records[i]), now);
       }
     }
     // A drag of the window's edge sends many: the last size is the one.
@@ -73,40 +66,35 @@ void WindowsConsole::Impl::read_records() {
 }
 
 std::string WindowsConsole::poll_key() {
-  Impl& c = *impl_;
-  c.mouse.reset();
-  if (!c.active || c.ended) return {};
-  c.read_records();
+  mouse_.reset();
+  if (!active_ || ended_) return {};
+  read_records();
   // Keys pressed blind, while the window asks to be enlarged, are dropped.
-  const TakenInput taken = c.keys.take(Clock::now(), !c.view.fits);
-  if (taken.repaint) c.refit();
-  if (taken.mouse) c.mouse = mouse_on_layout(c.view, *taken.mouse);
+  const TakenInput taken = keys_.take(Clock::now(), !view_.fits);
+  if (taken.repaint) refit();
+  if (taken.mouse) mouse_ = mouse_on_layout(view_, *taken.mouse);
   return taken.key_text;
 }
 
-std::optional<MouseEvent> WindowsConsole::poll_mouse() { return std::exchange(impl_->mouse, std::nullopt); }
-
 bool WindowsConsole::wait_for_input() {
-  Impl& c = *impl_;
-  if (!c.active || c.ended) return false;
+  if (!active_ || ended_) return false;
   DWORD timeout = INFINITE;
-  if (const auto decide = c.keys.time_to_decide(Clock::now())) {
+  if (const auto decide = keys_.time_to_decide(Clock::now())) {
     if (decide->count() == 0) return true;
     timeout = static_cast<DWORD>(decide->count()) + 1;
   }
   // The console handle is signalled while input records are waiting.
-  if (WaitForSingleObject(c.input, timeout) == WAIT_FAILED) c.ended = true;
-  return !c.ended;
+  if (WaitForSingleObject(input_, timeout) == WAIT_FAILED) ended_ = true;
+  return !ended_;
 }
 
 void WindowsConsole::pause_ms(std::chrono::milliseconds duration) {
-  Impl& c = *impl_;
   const Clock::time_point end = Clock::now() + duration;
-  while (c.active && !c.ended) {
-    c.read_records();
+  while (active_ && !ended_) {
+    read_records();
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now());
     if (left.count() <= 0) return;
-    if (WaitForSingleObject(c.input, static_cast<DWORD>(left.count())) == WAIT_FAILED) c.ended = true;
+    if (WaitForSingleObject(input_, static_cast<DWORD>(left.count())) == WAIT_FAILED) ended_ = true;
   }
   std::this_thread::sleep_until(end);
 }

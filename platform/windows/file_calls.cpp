@@ -7,12 +7,10 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <new>
 
 #include "platform/windows/file_security.h"
 #include "platform/windows/held_files.h"
-#include "platform/windows/system_message.h"
 #include "platform/windows/wide_text.h"
 #include "runtime/file_store.h"
 
@@ -33,46 +31,17 @@ int last_error_or(DWORD fallback) {
   return static_cast<int>(error != 0 ? error : fallback);
 }
 
-// The long-path form of an absolute path (\\?\C:\..., \\?\UNC\...), which the
-// calls take past MAX_PATH characters; a device's name stays as it is.
-std::wstring long_form(std::wstring path) {
-  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) return path;
-  if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
-  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-  return path;
-}
-
 // The absolute, long-path form of `path`.
 std::wstring full_path(const std::string& path) {
   const std::wstring wide = wide_from_utf8(path);
   if (wide.starts_with(L"\\\\?\\")) return wide;
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return wide;
-  std::wstring full(size, L'\0');
-  size = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-  if (size == 0 || size >= full.size()) return wide;
-  full.resize(size);
-  return long_form(std::move(full));
+  std::wstring full = grown_text(
+      [&](wchar_t* buffer, DWORD size) { return GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+  return full.empty() ? wide : long_form(std::move(full));
 }
 
 std::wstring path_in(const FileSpot& spot, const std::string& name) {
   return wide_from_utf8(spot.folder_path) + L"\\" + wide_from_utf8(name);
-}
-
-// The path a handle's file has once every link is followed, or empty.
-std::wstring final_path(HANDLE file) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD got =
-        GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
-    if (got == 0) return {};
-    if (got < path.size()) {
-      path.resize(got);
-      return path;
-    }
-    path.assign(got, L'\0');
-  }
-  return {};
 }
 
 // Puts in `target` the path of the file that symbolic links (mklink) there
@@ -81,7 +50,10 @@ int follow_links(std::wstring& target) {
   HANDLE file = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
-    if (std::wstring final = final_path(file); !final.empty()) target = std::move(final);
+    std::wstring final = grown_text([&](wchar_t* buffer, DWORD size) {
+      return GetFinalPathNameByHandleW(file, buffer, size, FILE_NAME_NORMALIZED);
+    });
+    if (!final.empty()) target = std::move(final);
     CloseHandle(file);
     return 0;
   }
@@ -121,7 +93,7 @@ int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& fac
         handle = CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
         return handle == INVALID_HANDLE_VALUE ? last_error_or(ERROR_OPEN_FAILED) : 0;
       },
-      [&](DWORD code) { return held_code(code) || (code == ERROR_ACCESS_DENIED && delete_pending(path)); });
+      [&] { return delete_pending(path); });
   if (opened != 0) return opened;
   // The two small queries rather than GetFileInformationByHandle, which
   // Wine answers a hundred times slower (and start-up makes 21 reads).
@@ -224,8 +196,7 @@ int swap_in(const FileSpot& spot, const std::string& name) {
                    ? 0
                    : last_error_or(ERROR_CANNOT_MAKE);
       },
-      [&](DWORD code) {
-        if (code != ERROR_ACCESS_DENIED) return held_code(code);
+      [&] {
         const DWORD attributes = GetFileAttributesW(to.c_str());
         return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
       });
@@ -283,7 +254,20 @@ const FileCodes file_codes = {
     ERROR_INVALID_DATA,
 };
 
-std::string error_text(int code) { return system_message(static_cast<unsigned long>(code)); }
+// In UTF-8 like every other text of the program: the A call would give the
+// ANSI code page's bytes, which neither the file layer nor the screen reads.
+std::string error_text(int code) {
+  const auto number = static_cast<DWORD>(code);
+  wchar_t* text = nullptr;
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, number, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length > 0 ? utf8_from_wide(std::wstring_view(text, length)) : std::string();
+  LocalFree(text);
+  // The texts end with CR LF, which would break a line of the screen.
+  message.erase(message.find_last_not_of("\r\n ") + 1);
+  return message.empty() ? "system error " + std::to_string(number) : message;
+}
 
 std::uint64_t current_process_id() { return GetCurrentProcessId(); }
 
@@ -297,20 +281,7 @@ bool process_alive(std::uint64_t id) {
 }
 
 std::string file_in_current_directory(std::string_view name) {
-  // The size asked for includes the terminating null; it may grow meanwhile.
-  std::wstring dir;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD need = GetCurrentDirectoryW(0, nullptr);
-    if (need == 0) return std::string(name);
-    dir.assign(need, L'\0');
-    const DWORD got = GetCurrentDirectoryW(need, dir.data());
-    if (got == 0) return std::string(name);
-    if (got < need) {
-      dir.resize(got);
-      break;
-    }
-    dir.clear();
-  }
+  std::wstring dir = grown_text([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
   if (dir.empty()) return std::string(name);
   if (!dir.ends_with(L'\\')) dir.push_back(L'\\');
   return utf8_from_wide(dir) + std::string(name);

@@ -14,8 +14,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 }  // namespace
 
-bool held_code(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
-
 bool delete_pending(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -24,13 +22,14 @@ bool delete_pending(const std::wstring& path) {
   return false;
 }
 
-int while_held(const std::function<int()>& attempt, const std::function<bool(DWORD)>& held) {
+int while_held(const std::function<int()>& attempt, const std::function<bool()>& denied_by_holder) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   const Clock::time_point ran_out{Clock::duration(g_wait_ran_out.load())};
   const bool patient = g_wait_ran_out.load() == 0 || start - ran_out >= kHeldWait;
   int code = attempt();
-  while (code != 0 && patient && held(static_cast<DWORD>(code))) {
+  while (patient && (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+                     (code == ERROR_ACCESS_DENIED && denied_by_holder()))) {
     if (Clock::now() - start >= kHeldWait) {
       g_wait_ran_out = Clock::now().time_since_epoch().count();
       break;

@@ -14,17 +14,15 @@
 
 namespace zq {
 
-// Whether the code says that another process holds the file.
-bool held_code(DWORD code);
-
 // Whether an open refused with access denied met a file that is being
 // deleted (its name goes once its holders close it): no file in that state
 // opens even to read its attributes, while a file that is merely not ours
 // to write does.
 bool delete_pending(const std::wstring& path);
 
-// Runs `attempt` (0 or an error code) again while it fails with a code for
-// which `held` says another process holds the file; its last code.
-int while_held(const std::function<int()>& attempt, const std::function<bool(DWORD)>& held);
+// Runs `attempt` (0 or an error code) again while it fails with a sharing
+// or lock violation, or with access denied where `denied_by_holder` says
+// that another process holds the file; its last code.
+int while_held(const std::function<int()>& attempt, const std::function<bool()>& denied_by_holder);
 
 }  // namespace zq

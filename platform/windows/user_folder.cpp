@@ -18,12 +18,6 @@ constexpr std::string_view kCopyLabel = "VirtualStore copy";
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// A drive path in the \\?\ form, which the calls take past MAX_PATH.
-std::wstring long_form(const std::wstring& path) {
-  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-  return path;
-}
-
 std::wstring known_folder(const KNOWNFOLDERID& id) {
   PWSTR path = nullptr;
   std::wstring found;
@@ -39,16 +33,10 @@ std::wstring final_form(const std::wstring& folder) {
   HANDLE handle = CreateFileW(long_form(folder).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return {};
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD got = 0;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    got = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
-    if (got < path.size()) break;
-    path.assign(got, L'\0');
-  }
+  const std::wstring path = grown_text([&](wchar_t* buffer, DWORD size) {
+    return GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED);
+  });
   CloseHandle(handle);
-  if (got == 0 || got >= path.size()) return {};
-  path.resize(got);
   return path.starts_with(L"\\\\?\\") ? path.substr(4) : path;
 }
 

@@ -3,7 +3,6 @@
 
 target_sources(zq_text PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/wide_text.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/system_message.cpp
 )
 target_sources(zq_files PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/held_files.cpp
