@@ -31,35 +31,24 @@ void size_from_terminal() {
 }  // namespace
 
 bool Terminal::usable(std::string& why) {
-  if (::isatty(STDIN_FILENO) == 0) {
-    why = "standard input is not a terminal";
+  const auto refuse = [&why](const std::string& reason) {
+    why = reason;
     return false;
-  }
-  if (::isatty(STDOUT_FILENO) == 0) {
-    why = "standard output is not a terminal";
-    return false;
-  }
+  };
+  if (::isatty(STDIN_FILENO) == 0) return refuse("standard input is not a terminal");
+  if (::isatty(STDOUT_FILENO) == 0) return refuse("standard output is not a terminal");
   const char* term = std::getenv("TERM");
-  if (term == nullptr || *term == '\0') {
-    why = "TERM is not set, so the terminal type is unknown";
-    return false;
-  }
+  if (term == nullptr || *term == '\0') return refuse("TERM is not set, so the terminal type is unknown");
   TERMINAL* previous = cur_term;
   int status = 0;
   if (setupterm(term, STDOUT_FILENO, &status) != OK) {
-    why = status == 0 ? std::string("unknown terminal type '") + term + "' (TERM)"
-                      : std::string("no terminal description found for '") + term + "'";
     set_curterm(previous);
-    return false;
+    return refuse(status == 0 ? std::string("unknown terminal type '") + term + "' (TERM)"
+                              : std::string("no terminal description found for '") + term + "'");
   }
   const bool addressable = capability("cup") != nullptr;
-  TERMINAL* probed = set_curterm(previous);
-  del_curterm(probed);
-  if (!addressable) {
-    why = std::string("terminal type '") + term + "' cannot place the cursor";
-    return false;
-  }
-  return true;
+  del_curterm(set_curterm(previous));
+  return addressable || refuse(std::string("terminal type '") + term + "' cannot place the cursor");
 }
 
 // What every way out writes: mouse reports and bracketed paste off, cursor
