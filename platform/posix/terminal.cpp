@@ -58,7 +58,8 @@ void Terminal::Impl::handle_events() {
     // whoever had the terminal meanwhile may have changed its modes and
     // written on it. Our modes and screen again, and a full repaint.
     reset_prog_mode();
-    enter_screen(tty_rearm());
+    tty_write(enter_alternate);
+    send_modes(tty_rearm());
     applied_cursor = -1;
     title_dirty = !title.empty();
     repaint();

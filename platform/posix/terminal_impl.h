@@ -74,8 +74,6 @@ struct Terminal::Impl {
   void start_colours();
   void release();
   std::string restore_bytes() const;
-  // Takes the terminal (again): alternate screen, then send_modes.
-  void enter_screen(bool push_title);
   // Bracketed paste and mouse reports on, and the shell's title pushed when
   // `push_title`.
   void send_modes(bool push_title);

@@ -66,11 +66,6 @@ std::string Terminal::Impl::restore_bytes() const {
   return bytes;
 }
 
-void Terminal::Impl::enter_screen(bool push_title) {
-  tty_write(enter_alternate);
-  send_modes(push_title);
-}
-
 void Terminal::Impl::send_modes(bool push_title) {
   if (push_title && xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
   tty_write(paste_on);
