@@ -63,36 +63,33 @@ void wake_main_loop() {
   errno = saved_errno;
 }
 
+// Lets `sig` act the default way now, its action as it was put in `had`:
+// raised, it is pending while the handler runs, and unblocking it acts here.
+void act_by_default(int sig, struct sigaction* had) {
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  ::sigaction(sig, &dfl, had);
+  sigset_t own;
+  sigemptyset(&own);
+  sigaddset(&own, sig);
+  ::raise(sig);
+  ::sigprocmask(SIG_UNBLOCK, &own, nullptr);
+}
+
 // Every terminating signal: restore, then die of the same signal the default
 // way, so that the parent sees how the program ended. The others are blocked
 // while this runs, so that none cuts the restore short.
 void on_fatal_signal(int signal_number) {
   tty_restore();
-  struct sigaction dfl {};
-  dfl.sa_handler = SIG_DFL;
-  sigemptyset(&dfl.sa_mask);
-  ::sigaction(signal_number, &dfl, nullptr);
-  sigset_t own;
-  sigemptyset(&own);
-  sigaddset(&own, signal_number);
-  ::raise(signal_number);
-  // Pending while this handler runs; unblocking it ends the process here.
-  ::sigprocmask(SIG_UNBLOCK, &own, nullptr);
+  act_by_default(signal_number, nullptr);
 }
 
 // Ctrl+Z: hand the terminal back while stopped, take it again after `fg`.
 void on_stop_signal(int) {
   tty_restore();
-  struct sigaction dfl {};
-  dfl.sa_handler = SIG_DFL;
   struct sigaction ours {};
-  ::sigaction(SIGTSTP, &dfl, &ours);
-  sigset_t stop_set;
-  sigemptyset(&stop_set);
-  sigaddset(&stop_set, SIGTSTP);
-  ::raise(SIGTSTP);
-  // Pending while this handler runs; unblocking it stops the process here.
-  ::sigprocmask(SIG_UNBLOCK, &stop_set, nullptr);
+  act_by_default(SIGTSTP, &ours);
   ::sigaction(SIGTSTP, &ours, nullptr);
   // Continued: on_continue_signal has run and the main loop takes over.
 }
