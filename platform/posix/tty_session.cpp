@@ -27,8 +27,8 @@ termios g_shell_termios{};
 char g_restore_bytes[512];
 std::size_t g_restore_length = 0;
 int g_wake_pipe[2] = {-1, -1};
-volatile sig_atomic_t g_resized = 0;
-volatile sig_atomic_t g_resumed = 0;
+std::atomic<bool> g_resized{false};
+std::atomic<bool> g_resumed{false};
 std::terminate_handler g_previous_terminate = nullptr;
 
 // The signals the program takes for its own work: Ctrl+Z, continue, resize.
@@ -97,12 +97,12 @@ void on_stop_signal(int) {
 // Continued after any stop, Ctrl+Z or a SIGSTOP from outside (kill, a
 // debugger): the main loop puts our modes back and repaints.
 void on_continue_signal(int) {
-  g_resumed = 1;
+  g_resumed = true;
   wake_main_loop();
 }
 
 void on_resize_signal(int) {
-  g_resized = 1;
+  g_resized = true;
   wake_main_loop();
 }
 
@@ -170,8 +170,8 @@ bool tty_begin(std::string& error) {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   ::sigaction(SIGTSTP, &ignore, nullptr);
-  g_resized = 0;
-  g_resumed = 0;
+  g_resized = false;
+  g_resumed = false;
   return true;
 }
 
@@ -218,17 +218,9 @@ void tty_keys_to_program() {
 
 bool tty_rearm() { return !g_armed.exchange(true); }
 
-bool tty_take_resumed() {
-  if (g_resumed == 0) return false;
-  g_resumed = 0;
-  return true;
-}
+bool tty_take_resumed() { return g_resumed.exchange(false); }
 
-bool tty_take_resized() {
-  if (g_resized == 0) return false;
-  g_resized = 0;
-  return true;
-}
+bool tty_take_resized() { return g_resized.exchange(false); }
 
 int tty_wake_fd() { return g_wake_pipe[0]; }
 
