@@ -22,7 +22,6 @@ namespace {
 // What the signal handlers need, kept where they can reach it without locks.
 static_assert(std::atomic<bool>::is_always_lock_free);
 std::atomic<bool> g_armed{false};  // the terminal is in our modes and needs restoring
-int g_tty_fd = STDOUT_FILENO;
 termios g_shell_termios{};
 char g_restore_bytes[512];
 std::size_t g_restore_length = 0;
@@ -142,12 +141,6 @@ void install_handlers() {
   });
 }
 
-void close_wake_pipe() {
-  for (int& fd : g_wake_pipe) {
-    if (fd >= 0) ::close(std::exchange(fd, -1));
-  }
-}
-
 }  // namespace
 
 bool tty_begin(std::string& error) {
@@ -196,8 +189,8 @@ void tty_arm(std::string_view restore_bytes) {
 void tty_restore() noexcept {
   if (!g_armed.exchange(false)) return;
   const int saved_errno = errno;
-  write_all(g_tty_fd, g_restore_bytes, g_restore_length);
-  ::tcsetattr(g_tty_fd, TCSADRAIN, &g_shell_termios);
+  write_all(STDOUT_FILENO, g_restore_bytes, g_restore_length);
+  ::tcsetattr(STDOUT_FILENO, TCSADRAIN, &g_shell_termios);
   ::tcflush(STDIN_FILENO, TCIFLUSH);
   errno = saved_errno;
 }
@@ -205,15 +198,17 @@ void tty_restore() noexcept {
 void tty_end() {
   tty_restore();
   for_each_handled([](int sig) { ::sigaction(sig, &g_original_actions[sig], nullptr); });
-  close_wake_pipe();
+  for (int& fd : g_wake_pipe) {
+    if (fd >= 0) ::close(std::exchange(fd, -1));
+  }
 }
 
 void tty_keys_to_program() {
   termios modes{};
-  if (::tcgetattr(g_tty_fd, &modes) != 0) return;
+  if (::tcgetattr(STDOUT_FILENO, &modes) != 0) return;
   modes.c_iflag &= ~static_cast<tcflag_t>(IXON);
   modes.c_lflag &= ~static_cast<tcflag_t>(IEXTEN);
-  ::tcsetattr(g_tty_fd, TCSANOW, &modes);
+  ::tcsetattr(STDOUT_FILENO, TCSANOW, &modes);
 }
 
 bool tty_rearm() { return !g_armed.exchange(true); }
@@ -230,6 +225,6 @@ void tty_drain_wake() {
   }
 }
 
-void tty_write(std::string_view text) { write_all(g_tty_fd, text.data(), text.size()); }
+void tty_write(std::string_view text) { write_all(STDOUT_FILENO, text.data(), text.size()); }
 
 }  // namespace zq
