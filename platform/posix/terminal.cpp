@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/terminfo.h"
 #include "platform/posix/tty_session.h"
 #include "runtime/characters.h"
 #include "runtime/console_palette.h"

@@ -14,15 +14,8 @@
 #include "platform/posix/terminal.h"
 #include "runtime/console_view.h"
 #include "runtime/input_queue.h"
-
-// Last: term.h defines every capability name as a macro. The wide
-// character calls draw the cells' characters.
-#ifndef NCURSES_WIDECHAR
-#define NCURSES_WIDECHAR 1
-#endif
-#include <curses.h>
-#include <term.h>
-#undef cursor_visible
+// Last: it brings in term.h, whose capability macros clash with our names.
+#include "platform/posix/terminfo.h"
 
 namespace zq {
 

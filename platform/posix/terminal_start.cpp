@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/terminfo.h"
 #include "platform/posix/tty_session.h"
 #include "runtime/console_palette.h"
 #include "runtime/console_screen.h"

@@ -1,17 +1,10 @@
-#include "platform/posix/terminfo.h"
-
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
 #include "runtime/console_palette.h"
-
-// Last: term.h defines every capability name as a macro.
-#ifndef NCURSES_WIDECHAR
-#define NCURSES_WIDECHAR 1
-#endif
-#include <curses.h>
-#include <term.h>
+// Last: it brings in term.h, whose capability macros clash with our names.
+#include "platform/posix/terminfo.h"
 
 namespace zq {
 

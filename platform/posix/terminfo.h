@@ -6,6 +6,15 @@
 #include <string>
 #include <string_view>
 
+// Last: term.h defines every capability name as a macro; include this header
+// after every other. The wide character calls draw the cells' characters.
+#ifndef NCURSES_WIDECHAR
+#define NCURSES_WIDECHAR 1
+#endif
+#include <curses.h>
+#include <term.h>
+#undef cursor_visible
+
 namespace zq {
 
 // A string capability; null where the terminal has none.
