@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -146,62 +147,55 @@ void Terminal::Impl::draw_cells(std::span<const Cell> cells, int y, int x) {
   mvwadd_wchnstr(stdscr, y, x, line.data(), static_cast<int>(line.size()));
 }
 
-// Sends what changed since the last call to the terminal, in one flush.
-void Terminal::Impl::present(const ConsoleGrid& grid) {
-  if (!active) return;
-  handle_events();
-  const CellPos cursor = grid.cursor();
-  if (grid.cell_writes() != shown_writes || cursor.column != shown_cursor.column || cursor.row != shown_cursor.row ||
-      grid.cursor_size() != shown_cursor_size || grid.cursor_visible() != shown_cursor_visible) {
-    dirty = true;
-  }
-  if (!dirty && !title_dirty) return;
-  const std::uint64_t shown_since = std::exchange(shown_writes, grid.cell_writes());
-  shown_cursor = cursor;
-  shown_cursor_size = grid.cursor_size();
-  shown_cursor_visible = grid.cursor_visible();
-  draw_view(grid, shown_since);
-  if (title_dirty && !title_start.empty()) {
-    // Written directly: putp would queue it in stdio, behind later output.
-    tty_write(title_start + title + title_end);
-  }
-  title_dirty = false;
-
-  int want_cursor = 0;
-  const int cursor_row = view_row_of(view, cursor.row);
-  if (view.fits && grid.cursor_visible() && cursor_row >= 0 && cursor.column < layout.width) {
-    want_cursor = grid.cursor_size() >= 50 ? 2 : 1;
-    wmove(stdscr, view.top + cursor_row, view.left + cursor.column);
-  }
-  if (want_cursor != applied_cursor) {
-    if (curs_set(want_cursor) == ERR && want_cursor == 2) curs_set(1);
-    applied_cursor = want_cursor;
-  }
-  wnoutrefresh(stdscr);
-  doupdate();
-  dirty = full_redraw = false;
-}
-
 Terminal::Terminal(const ViewLayout& layout) : impl_(std::make_unique<Impl>(layout)) {}
 
-Terminal::~Terminal() { impl_->release(); }
+Terminal::~Terminal() { release(); }
 
 const std::string& Terminal::error() const { return impl_->error; }
 
-bool Terminal::create(ScreenGeometry& geometry) { return impl_->create(geometry); }
-
-void Terminal::release() { impl_->release(); }
-
 void Terminal::set_title(std::string_view title) {
   // Only printable ASCII: a control byte would end the title sequence early.
-  std::string clean;
-  for (char c : title) {
-    if (c >= 0x20 && c < 0x7F) clean.push_back(c);
-  }
-  impl_->title = clean;
+  impl_->title.clear();
+  std::copy_if(title.begin(), title.end(), std::back_inserter(impl_->title), [](char c) { return c >= 0x20 && c < 0x7F; });
   impl_->title_dirty = true;
 }
 
-void Terminal::present(const ConsoleGrid& grid) { impl_->present(grid); }
+// Sends what changed since the last call to the terminal, in one flush.
+void Terminal::present(const ConsoleGrid& grid) {
+  Impl& t = *impl_;
+  if (!t.active) return;
+  t.handle_events();
+  const CellPos cursor = grid.cursor();
+  if (grid.cell_writes() != t.shown_writes || cursor.column != t.shown_cursor.column ||
+      cursor.row != t.shown_cursor.row || grid.cursor_size() != t.shown_cursor_size ||
+      grid.cursor_visible() != t.shown_cursor_visible) {
+    t.dirty = true;
+  }
+  if (!t.dirty && !t.title_dirty) return;
+  const std::uint64_t shown_since = std::exchange(t.shown_writes, grid.cell_writes());
+  t.shown_cursor = cursor;
+  t.shown_cursor_size = grid.cursor_size();
+  t.shown_cursor_visible = grid.cursor_visible();
+  t.draw_view(grid, shown_since);
+  if (t.title_dirty && !t.title_start.empty()) {
+    // Written directly: putp would queue it in stdio, behind later output.
+    tty_write(t.title_start + t.title + t.title_end);
+  }
+  t.title_dirty = false;
+
+  int want_cursor = 0;
+  const int cursor_row = view_row_of(t.view, cursor.row);
+  if (t.view.fits && grid.cursor_visible() && cursor_row >= 0 && cursor.column < t.layout.width) {
+    want_cursor = grid.cursor_size() >= 50 ? 2 : 1;
+    wmove(stdscr, t.view.top + cursor_row, t.view.left + cursor.column);
+  }
+  if (want_cursor != t.applied_cursor) {
+    if (curs_set(want_cursor) == ERR && want_cursor == 2) curs_set(1);
+    t.applied_cursor = want_cursor;
+  }
+  wnoutrefresh(stdscr);
+  doupdate();
+  t.dirty = t.full_redraw = false;
+}
 
 }  // namespace zq

@@ -61,18 +61,15 @@ struct Terminal::Impl {
   // The start-up, in its steps (terminal_start.cpp): ncurses on the
   // terminal in the program's modes; the sequences terminfo or the terminal
   // family gives; the colours.
-  bool create(ScreenGeometry& geometry);
   bool start_curses();
   void read_sequences();
   void start_colours();
-  void release();
   std::string restore_bytes() const;
   // Bracketed paste and mouse reports on, and the shell's title pushed when
   // `push_title`.
   void send_modes(bool push_title);
   chtype attribute(std::uint16_t attr);
   void handle_events();
-  void present(const ConsoleGrid& grid);
   // The next present() redraws every cell, whatever the terminal shows now.
   void repaint();
   // Hands ncurses the grid's cells that differ from `shown`, in the rows

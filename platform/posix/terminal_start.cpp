@@ -71,31 +71,32 @@ void Terminal::Impl::send_modes(bool push_title) {
   tty_write(mouse_on);
 }
 
-bool Terminal::Impl::create(ScreenGeometry& geometry) {
-  if (active) {
-    error = "the terminal is already in use";
+bool Terminal::create(ScreenGeometry& geometry) {
+  Impl& t = *impl_;
+  if (t.active) {
+    t.error = "the terminal is already in use";
     return false;
   }
-  if (!tty_begin(error)) return false;
-  if (!start_curses()) {
+  if (!tty_begin(t.error)) return false;
+  if (!t.start_curses()) {
     tty_end();
     return false;
   }
-  read_sequences();
-  tty_arm(restore_bytes());
-  start_colours();
-  send_modes(true);
+  t.read_sequences();
+  tty_arm(t.restore_bytes());
+  t.start_colours();
+  t.send_modes(true);
   // The program's screen is the layout's size whatever the terminal's; the
   // view places it on the terminal.
-  geometry = window_geometry(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
-  attr_known.fill(false);
-  next_pair = 1;
-  applied_cursor = -1;
-  input = InputQueue();
-  mouse.reset();
-  ended = false;
-  active = true;
-  dirty = full_redraw = true;
+  geometry = window_geometry(static_cast<std::uint16_t>(t.layout.width), static_cast<std::uint16_t>(t.layout.height));
+  t.attr_known.fill(false);
+  t.next_pair = 1;
+  t.applied_cursor = -1;
+  t.input = InputQueue();
+  t.mouse.reset();
+  t.ended = false;
+  t.active = true;
+  t.dirty = t.full_redraw = true;
   return true;
 }
 
@@ -169,12 +170,12 @@ void Terminal::Impl::start_colours() {
   rgb_colours = takes_rgb_colours();
 }
 
-void Terminal::Impl::release() {
-  if (!active) return;
-  active = false;
+void Terminal::release() {
+  if (!impl_->active) return;
+  impl_->active = false;
   tty_end();
-  delscreen(screen);
-  screen = nullptr;
+  delscreen(impl_->screen);
+  impl_->screen = nullptr;
 }
 
 }  // namespace zq
