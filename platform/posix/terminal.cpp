@@ -26,7 +26,7 @@ namespace zq {
 // where the terminal has fewer colours.
 chtype Terminal::Impl::attribute(std::uint16_t attr) {
   const unsigned index = attr & 0xFFu;  // only the low byte carries colour
-  if (attr_known[index]) return attr_cache[index];
+  if (attr_cache[index]) return *attr_cache[index];
   const unsigned fg = index & 0xFu;
   const unsigned bg = index >> 4;
   chtype look = A_NORMAL;
@@ -43,7 +43,6 @@ chtype Terminal::Impl::attribute(std::uint16_t attr) {
     look |= A_REVERSE;  // keeps the selection bar and the banner visible without colours
   }
   attr_cache[index] = look;
-  attr_known[index] = true;
   return look;
 }
 

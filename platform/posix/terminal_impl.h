@@ -50,8 +50,7 @@ struct Terminal::Impl {
   int colours = 0;
   bool rgb_colours = false;  // colours sent as 0xRRGGBB values
   short next_pair = 1;
-  std::array<chtype, 256> attr_cache{};
-  std::array<bool, 256> attr_known{};
+  std::array<std::optional<chtype>, 256> attr_cache{};  // the look of each attribute byte once drawn
 
   InputQueue input;  // key bytes read but not yet taken
   Clock::time_point pause_end{};  // no key is taken before this: the pause after a redraw

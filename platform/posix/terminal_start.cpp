@@ -89,7 +89,7 @@ bool Terminal::create(ScreenGeometry& geometry) {
   // The program's screen is the layout's size whatever the terminal's; the
   // view places it on the terminal.
   geometry = window_geometry(static_cast<std::uint16_t>(t.layout.width), static_cast<std::uint16_t>(t.layout.height));
-  t.attr_known.fill(false);
+  t.attr_cache.fill(std::nullopt);
   t.next_pair = 1;
   t.applied_cursor = -1;
   t.input = InputQueue();
