@@ -93,44 +93,36 @@ int may_follow(int folder, const struct stat& link) {
 // Follows the links itself, whatever `follow` asks, so that a read obeys
 // the rule of may_follow as a save does.
 int locate(const std::string& path, bool, FileSpot& spot) {
+  // Lets go of the folder held so far; `code`, returned, says why.
+  const auto drop_folder = [&spot](int code) {
+    if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
+    spot.folder = kNoHandle;
+    return code;
+  };
   std::string current = path;
   int base = AT_FDCWD;
-  int code = ELOOP;
   for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
     const auto [folder, name] = split(current);
     int fd = -1;
-    if (const int opened = open_folder(base, folder, fd); opened != 0) {
-      code = opened;
-      break;
-    }
+    if (const int opened = open_folder(base, folder, fd); opened != 0) return drop_folder(opened);
     if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
     spot.folder = fd;
     spot.name = name;
     struct stat st {};
-    if (fstatat(fd, spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno == ENOENT) return 0;  // a new file
-      code = errno;
-      break;
-    }
+    // No such name: a new file.
+    if (fstatat(fd, spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? 0 : drop_folder(errno);
     if (!S_ISLNK(st.st_mode)) return 0;
-    if (const int refused = may_follow(fd, st); refused != 0) {
-      code = refused;
-      break;
-    }
+    if (const int refused = may_follow(fd, st); refused != 0) return drop_folder(refused);
     std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
     const ssize_t n = readlinkat(fd, spot.name.c_str(), link.data(), link.size());
-    if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
-      code = n < 0 ? errno : ENAMETOOLONG;  // or changed meanwhile
-      break;
-    }
+    // Filling the buffer: longer than it said, or changed meanwhile.
+    if (n < 0 || static_cast<std::size_t>(n) >= link.size()) return drop_folder(n < 0 ? errno : ENAMETOOLONG);
     link.resize(static_cast<std::size_t>(n));
     // A relative link goes on from the directory that holds it.
     base = link.starts_with('/') ? AT_FDCWD : fd;
     current = std::move(link);
   }
-  if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
-  spot.folder = kNoHandle;
-  return code;
+  return drop_folder(ELOOP);
 }
 
 int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& facts) {
