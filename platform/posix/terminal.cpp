@@ -131,12 +131,8 @@ void Terminal::Impl::draw_cells(std::span<const Cell> cells, int y, int x) {
     }
     // What the terminal cannot show is sent as '?' (a control character
     // could act as a sequence); the second cell of such a wide one as a blank.
-    wchar_t shown_char[2] = {L'?', L'\0'};
-    if (cell.ch == kWideTail) {
-      shown_char[0] = L' ';
-    } else if (console_shows(cell.ch)) {
-      shown_char[0] = static_cast<wchar_t>(cell.ch);
-    }
+    wchar_t shown_char[2] = {cell.ch == kWideTail ? L' ' : L'?', L'\0'};
+    if (cell.ch != kWideTail && console_shows(cell.ch)) shown_char[0] = static_cast<wchar_t>(cell.ch);
     wide_shown = shown_char[0] != L'?' && cell_width(cell.ch) == 2;
     const chtype look = attribute(cell.attr);
     cchar_t drawn{};
