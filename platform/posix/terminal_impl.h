@@ -79,8 +79,6 @@ struct Terminal::Impl {
   void draw_cells(std::span<const Cell> cells, int y, int x);
   // Reads what the terminal has sent; `ready`: poll said there is some.
   void read_input(bool ready = false);
-  // Too small for the layout: the view shows a request to enlarge instead.
-  bool too_small() const { return !place_view(layout, COLS, LINES).fits; }
 };
 
 }  // namespace zq
