@@ -49,8 +49,7 @@ chtype Terminal::Impl::attribute(std::uint16_t attr) {
 // Acts on what the signal handlers noted: a continue after a stop, a resize.
 void Terminal::Impl::handle_events() {
   const bool resumed = tty_take_resumed();
-  bool resized = tty_take_resized();
-  if (!resumed && !resized) return;
+  if (!tty_take_resized() && !resumed) return;
   tty_drain_wake();
   if (resumed) {
     // Continued after a stop, by Ctrl+Z and fg or by a signal from outside:
@@ -62,15 +61,13 @@ void Terminal::Impl::handle_events() {
     applied_cursor = -1;
     title_dirty = !title.empty();
     repaint();
-    resized = true;  // the size may have changed while stopped
   }
-  if (resized) {
-    winsize size{};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
-      resizeterm(size.ws_row, size.ws_col);
-    }
-    dirty = full_redraw = true;
+  // Resized, or maybe while stopped.
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
+    resizeterm(size.ws_row, size.ws_col);
   }
+  dirty = full_redraw = true;
 }
 
 void Terminal::Impl::repaint() {
