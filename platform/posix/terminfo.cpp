@@ -26,14 +26,11 @@ const char* capability(const char* name) {
 std::string without_padding(const char* cap) {
   std::string bytes;
   for (const char* p = cap; *p != '\0'; ++p) {
-    if (p[0] == '$' && p[1] == '<') {
-      const char* end = std::strchr(p, '>');
-      if (end != nullptr) {
-        p = end;
-        continue;
-      }
+    if (const char* end = p[0] == '$' && p[1] == '<' ? std::strchr(p, '>') : nullptr) {
+      p = end;
+    } else {
+      bytes.push_back(*p);
     }
-    bytes.push_back(*p);
   }
   return bytes;
 }
