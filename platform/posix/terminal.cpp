@@ -67,12 +67,12 @@ void Terminal::Impl::handle_events() {
   if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
     resizeterm(size.ws_row, size.ws_col);
   }
-  dirty = full_redraw = true;
+  full_redraw = true;
 }
 
 void Terminal::Impl::repaint() {
   clearok(curscr, TRUE);
-  dirty = full_redraw = true;
+  full_redraw = true;
 }
 
 void Terminal::Impl::draw_view(const ConsoleGrid& grid, std::uint64_t shown_since) {
@@ -148,7 +148,8 @@ const std::string& Terminal::error() const { return impl_->error; }
 void Terminal::set_title(std::string_view title) {
   // Only printable ASCII: a control byte would end the title sequence early.
   impl_->title.clear();
-  std::copy_if(title.begin(), title.end(), std::back_inserter(impl_->title), [](char c) { return c >= 0x20 && c < 0x7F; });
+  std::copy_if(title.begin(), title.end(), std::back_inserter(impl_->title),
+               [](char c) { return c >= 0x20 && c < 0x7F; });
   impl_->title_dirty = true;
 }
 
@@ -158,12 +159,10 @@ void Terminal::present(const ConsoleGrid& grid) {
   if (!t.active) return;
   t.handle_events();
   const CellPos cursor = grid.cursor();
-  if (grid.cell_writes() != t.shown_writes || cursor.column != t.shown_cursor.column ||
-      cursor.row != t.shown_cursor.row || grid.cursor_size() != t.shown_cursor_size ||
-      grid.cursor_visible() != t.shown_cursor_visible) {
-    t.dirty = true;
-  }
-  if (!t.dirty && !t.title_dirty) return;
+  const bool changed = t.full_redraw || grid.cell_writes() != t.shown_writes ||
+                       cursor.column != t.shown_cursor.column || cursor.row != t.shown_cursor.row ||
+                       grid.cursor_size() != t.shown_cursor_size || grid.cursor_visible() != t.shown_cursor_visible;
+  if (!changed && !t.title_dirty) return;
   const std::uint64_t shown_since = std::exchange(t.shown_writes, grid.cell_writes());
   t.shown_cursor = cursor;
   t.shown_cursor_size = grid.cursor_size();
@@ -187,7 +186,7 @@ void Terminal::present(const ConsoleGrid& grid) {
   }
   wnoutrefresh(stdscr);
   doupdate();
-  t.dirty = t.full_redraw = false;
+  t.full_redraw = false;
 }
 
 }  // namespace zq

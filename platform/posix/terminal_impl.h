@@ -30,12 +30,11 @@ struct Terminal::Impl {
   ViewLayout layout;
 
   // What the terminal shows and what it needs.
-  bool dirty = false;  // the view needs drawing whatever the grid holds
   std::uint64_t shown_writes = 0;  // the grid's cell_writes at the last frame
   CellPos shown_cursor{};
   std::uint32_t shown_cursor_size = 0;
   bool shown_cursor_visible = false;
-  bool full_redraw = false;
+  bool full_redraw = false;  // the view needs drawing in full whatever the grid holds
   ViewPlacement view;
   std::vector<Cell> shown;  // the layout's cells as handed to ncurses; empty: none
   std::vector<cchar_t> line;  // draw_cells' work row

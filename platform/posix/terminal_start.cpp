@@ -96,7 +96,7 @@ bool Terminal::create(ScreenGeometry& geometry) {
   t.mouse.reset();
   t.ended = false;
   t.active = true;
-  t.dirty = t.full_redraw = true;
+  t.full_redraw = true;
   return true;
 }
 
