@@ -15,19 +15,6 @@
 #include "platform/posix/terminal_impl.h"
 
 namespace zq {
-namespace {
-
-// The size comes from the terminal; LINES and COLUMNS, which ncurses would
-// otherwise let override it, count only where the terminal reports none.
-// Before newterm, which takes the size, as every later look at it does.
-void size_from_terminal() {
-  winsize size{};
-  const bool reported = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
-  use_env(!reported);
-  use_tioctl(reported);
-}
-
-}  // namespace
 
 bool Terminal::usable(std::string& why) {
   const auto refuse = [&why](const std::string& reason) {
@@ -101,7 +88,13 @@ bool Terminal::create(ScreenGeometry& geometry) {
 }
 
 bool Terminal::Impl::start_curses() {
-  size_from_terminal();
+  // The size comes from the terminal; LINES and COLUMNS, which ncurses would
+  // otherwise let override it, count only where the terminal reports none.
+  // Before newterm, which takes the size, as every later look at it does.
+  winsize size{};
+  const bool reported = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
+  use_env(!reported);
+  use_tioctl(reported);
   // newterm, unlike initscr, reports failure instead of exiting.
   screen = newterm(nullptr, stdout, stdin);
   if (screen == nullptr) {
