@@ -41,6 +41,12 @@ constexpr int kSearchOnly = O_RDONLY;
 
 int fd_of(FileHandle handle) { return static_cast<int>(handle); }
 
+// Closes `fd`, a descriptor given up on or done with, and returns `code`.
+int close_returning(int fd, int code) {
+  ::close(fd);
+  return code;
+}
+
 // Opens the directory `path`, relative to `base`, into `fd`; 0 or the errno.
 // A path of PATH_MAX bytes or more is walked a piece at a time. Opened for
 // reading where allowed, so that it can be synced and listed.
@@ -132,11 +138,7 @@ int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& fac
                         (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
   if (fd < 0) return errno;
   struct stat st {};
-  if (fstat(fd, &st) != 0) {
-    const int code = errno;
-    ::close(fd);
-    return code;
-  }
+  if (fstat(fd, &st) != 0) return close_returning(fd, errno);
   file = fd;
   facts = {S_ISDIR(st.st_mode), S_ISREG(st.st_mode), static_cast<unsigned long>(st.st_nlink)};
   return 0;
@@ -224,13 +226,11 @@ int sync_folder(const FileSpot& spot) {
   const int file = openat(dir, spot.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (file < 0) return errno;
 #if defined(__linux__)
-  const int code = syncfs(file) == 0 ? 0 : errno;
+  return close_returning(file, syncfs(file) == 0 ? 0 : errno);
 #else
   sync();  // elsewhere only every file system at once
-  const int code = 0;
+  return close_returning(file, 0);
 #endif
-  ::close(file);
-  return code;
 }
 
 int remove_file(const FileSpot& spot, const std::string& name) {
@@ -241,11 +241,7 @@ int list_names(const FileSpot& spot, std::string_view prefix, std::vector<std::s
   const int fd = openat(fd_of(spot.folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
   DIR* listing = fdopendir(fd);
-  if (listing == nullptr) {
-    const int code = errno;
-    ::close(fd);
-    return code;
-  }
+  if (listing == nullptr) return close_returning(fd, errno);
   while (const dirent* entry = readdir(listing)) {
     if (std::string_view(entry->d_name).starts_with(prefix)) names.emplace_back(entry->d_name);
   }
