@@ -151,11 +151,8 @@ int read_file(FileHandle file, std::string& out) {
     char chunk[65536];
     for (;;) {
       const ssize_t n = ::read(fd_of(file), chunk, sizeof chunk);
-      if (n == 0) return 0;
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return n == 0 ? 0 : errno;
       out.append(chunk, static_cast<std::size_t>(n));
     }
   } catch (const std::bad_alloc&) {
@@ -192,10 +189,8 @@ int create_file(const FileSpot& spot, const std::string& name, FileHandle like, 
 int write_at(FileHandle file, std::string_view data, std::uint64_t offset) {
   while (!data.empty()) {
     const ssize_t n = pwrite(fd_of(file), data.data(), data.size(), static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
     data.remove_prefix(static_cast<std::size_t>(n));
     offset += static_cast<std::uint64_t>(n);
   }
