@@ -63,14 +63,9 @@ sigset_t terminating_signals() {
   return set;
 }
 
-sigset_t signals_a_save_holds() {
-  sigset_t set = terminating_signals();
-  for (int sig : kFaults) sigdelset(&set, sig);
-  return set;
-}
-
 int hold_ending_signals() {
-  const sigset_t ending = signals_a_save_holds();
+  sigset_t ending = terminating_signals();
+  for (int sig : kFaults) sigdelset(&ending, sig);
   if (const int code = pthread_sigmask(SIG_BLOCK, &ending, &t_before); code != 0) return code;
   t_holding = true;
   const std::lock_guard lock(g_hold.lock);

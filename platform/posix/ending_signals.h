@@ -13,16 +13,14 @@ namespace zq {
 // in it.
 sigset_t terminating_signals();
 
-// Those of them that a save holds: all but the faults of a thread's own code
-// (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS), which, held, would end
-// the program at once without the handler that gives the terminal back.
-sigset_t signals_a_save_holds();
-
-// A save holds those signals from its first write until the file is whole
+// A save holds them from its first write until the file is whole
 // (FileCalls::hold_signals and release_signals), on the thread that saves:
-// one that comes meanwhile acts at the release. A save still running 3
-// seconds after the hold began (a network file system gone away) lets them
-// act then, as the program would otherwise be stuck with it. 0 or the errno.
+// one that comes meanwhile acts at the release. All but the faults of a
+// thread's own code (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS), which,
+// held, would end the program at once without the handler that gives the
+// terminal back. A save still running 3 seconds after the hold began (a
+// network file system gone away) lets them act then, as the program would
+// otherwise be stuck with it. 0 or the errno.
 int hold_ending_signals();
 int release_ending_signals();
 

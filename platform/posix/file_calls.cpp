@@ -41,6 +41,12 @@ constexpr int kSearchOnly = O_RDONLY;
 
 int fd_of(FileHandle handle) { return static_cast<int>(handle); }
 
+// Closes `fd`, a descriptor given up on or done with, and returns `code`.
+int close_returning(int fd, int code) {
+  ::close(fd);
+  return code;
+}
+
 // Opens the directory `path`, relative to `base`, into `fd`; 0 or the errno.
 // A path of PATH_MAX bytes or more is walked a piece at a time. Opened for
 // reading where allowed, so that it can be synced and listed.
@@ -93,44 +99,36 @@ int may_follow(int folder, const struct stat& link) {
 // Follows the links itself, whatever `follow` asks, so that a read obeys
 // the rule of may_follow as a save does.
 int locate(const std::string& path, bool, FileSpot& spot) {
+  // Lets go of the folder held so far; `code`, returned, says why.
+  const auto drop_folder = [&spot](int code) {
+    if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
+    spot.folder = kNoHandle;
+    return code;
+  };
   std::string current = path;
   int base = AT_FDCWD;
-  int code = ELOOP;
   for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
     const auto [folder, name] = split(current);
     int fd = -1;
-    if (const int opened = open_folder(base, folder, fd); opened != 0) {
-      code = opened;
-      break;
-    }
+    if (const int opened = open_folder(base, folder, fd); opened != 0) return drop_folder(opened);
     if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
     spot.folder = fd;
     spot.name = name;
     struct stat st {};
-    if (fstatat(fd, spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno == ENOENT) return 0;  // a new file
-      code = errno;
-      break;
-    }
+    // No such name: a new file.
+    if (fstatat(fd, spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? 0 : drop_folder(errno);
     if (!S_ISLNK(st.st_mode)) return 0;
-    if (const int refused = may_follow(fd, st); refused != 0) {
-      code = refused;
-      break;
-    }
+    if (const int refused = may_follow(fd, st); refused != 0) return drop_folder(refused);
     std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
     const ssize_t n = readlinkat(fd, spot.name.c_str(), link.data(), link.size());
-    if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
-      code = n < 0 ? errno : ENAMETOOLONG;  // or changed meanwhile
-      break;
-    }
+    // Filling the buffer: longer than it said, or changed meanwhile.
+    if (n < 0 || static_cast<std::size_t>(n) >= link.size()) return drop_folder(n < 0 ? errno : ENAMETOOLONG);
     link.resize(static_cast<std::size_t>(n));
     // A relative link goes on from the directory that holds it.
     base = link.starts_with('/') ? AT_FDCWD : fd;
     current = std::move(link);
   }
-  if (spot.folder != kNoHandle) ::close(fd_of(spot.folder));
-  spot.folder = kNoHandle;
-  return code;
+  return drop_folder(ELOOP);
 }
 
 int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& facts) {
@@ -140,11 +138,7 @@ int open_file(const FileSpot& spot, bool write, FileHandle& file, FileFacts& fac
                         (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
   if (fd < 0) return errno;
   struct stat st {};
-  if (fstat(fd, &st) != 0) {
-    const int code = errno;
-    ::close(fd);
-    return code;
-  }
+  if (fstat(fd, &st) != 0) return close_returning(fd, errno);
   file = fd;
   facts = {S_ISDIR(st.st_mode), S_ISREG(st.st_mode), static_cast<unsigned long>(st.st_nlink)};
   return 0;
@@ -157,11 +151,8 @@ int read_file(FileHandle file, std::string& out) {
     char chunk[65536];
     for (;;) {
       const ssize_t n = ::read(fd_of(file), chunk, sizeof chunk);
-      if (n == 0) return 0;
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return n == 0 ? 0 : errno;
       out.append(chunk, static_cast<std::size_t>(n));
     }
   } catch (const std::bad_alloc&) {
@@ -198,10 +189,8 @@ int create_file(const FileSpot& spot, const std::string& name, FileHandle like, 
 int write_at(FileHandle file, std::string_view data, std::uint64_t offset) {
   while (!data.empty()) {
     const ssize_t n = pwrite(fd_of(file), data.data(), data.size(), static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
     data.remove_prefix(static_cast<std::size_t>(n));
     offset += static_cast<std::uint64_t>(n);
   }
@@ -232,13 +221,11 @@ int sync_folder(const FileSpot& spot) {
   const int file = openat(dir, spot.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (file < 0) return errno;
 #if defined(__linux__)
-  const int code = syncfs(file) == 0 ? 0 : errno;
+  return close_returning(file, syncfs(file) == 0 ? 0 : errno);
 #else
   sync();  // elsewhere only every file system at once
-  const int code = 0;
+  return close_returning(file, 0);
 #endif
-  ::close(file);
-  return code;
 }
 
 int remove_file(const FileSpot& spot, const std::string& name) {
@@ -249,11 +236,7 @@ int list_names(const FileSpot& spot, std::string_view prefix, std::vector<std::s
   const int fd = openat(fd_of(spot.folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
   DIR* listing = fdopendir(fd);
-  if (listing == nullptr) {
-    const int code = errno;
-    ::close(fd);
-    return code;
-  }
+  if (listing == nullptr) return close_returning(fd, errno);
   while (const dirent* entry = readdir(listing)) {
     if (std::string_view(entry->d_name).starts_with(prefix)) names.emplace_back(entry->d_name);
   }

@@ -25,10 +25,9 @@ int attribute_names(int fd, std::vector<std::string>& names) {
     if (got < 0 && errno != ERANGE) return errno;  // ERANGE: one was added meanwhile
   }
   if (got < 0) return ERANGE;
-  for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
-    const std::size_t end = list.find('\0', at);
-    names.push_back(list.substr(at, end - at));
-    at = end + 1;
+  // Each name ends in a null.
+  for (std::size_t at = 0; at < static_cast<std::size_t>(got); at = list.find('\0', at) + 1) {
+    names.emplace_back(list.c_str() + at);
   }
   return 0;
 }

@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "platform/posix/terminfo.h"
 #include "platform/posix/tty_session.h"
 #include "runtime/characters.h"
 #include "runtime/console_palette.h"
@@ -26,7 +26,7 @@ namespace zq {
 // where the terminal has fewer colours.
 chtype Terminal::Impl::attribute(std::uint16_t attr) {
   const unsigned index = attr & 0xFFu;  // only the low byte carries colour
-  if (attr_known[index]) return attr_cache[index];
+  if (attr_cache[index]) return *attr_cache[index];
   const unsigned fg = index & 0xFu;
   const unsigned bg = index >> 4;
   chtype look = A_NORMAL;
@@ -43,39 +43,36 @@ chtype Terminal::Impl::attribute(std::uint16_t attr) {
     look |= A_REVERSE;  // keeps the selection bar and the banner visible without colours
   }
   attr_cache[index] = look;
-  attr_known[index] = true;
   return look;
 }
 
 // Acts on what the signal handlers noted: a continue after a stop, a resize.
 void Terminal::Impl::handle_events() {
   const bool resumed = tty_take_resumed();
-  bool resized = tty_take_resized();
-  if (!resumed && !resized) return;
+  if (!tty_take_resized() && !resumed) return;
   tty_drain_wake();
   if (resumed) {
     // Continued after a stop, by Ctrl+Z and fg or by a signal from outside:
     // whoever had the terminal meanwhile may have changed its modes and
     // written on it. Our modes and screen again, and a full repaint.
     reset_prog_mode();
-    enter_screen(tty_rearm());
+    tty_write(enter_alternate);
+    send_modes(tty_rearm());
     applied_cursor = -1;
     title_dirty = !title.empty();
     repaint();
-    resized = true;  // the size may have changed while stopped
   }
-  if (resized) {
-    winsize size{};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
-      resizeterm(size.ws_row, size.ws_col);
-    }
-    dirty = full_redraw = true;
+  // Resized, or maybe while stopped.
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
+    resizeterm(size.ws_row, size.ws_col);
   }
+  full_redraw = true;
 }
 
 void Terminal::Impl::repaint() {
   clearok(curscr, TRUE);
-  dirty = full_redraw = true;
+  full_redraw = true;
 }
 
 void Terminal::Impl::draw_view(const ConsoleGrid& grid, std::uint64_t shown_since) {
@@ -131,12 +128,8 @@ void Terminal::Impl::draw_cells(std::span<const Cell> cells, int y, int x) {
     }
     // What the terminal cannot show is sent as '?' (a control character
     // could act as a sequence); the second cell of such a wide one as a blank.
-    wchar_t shown_char[2] = {L'?', L'\0'};
-    if (cell.ch == kWideTail) {
-      shown_char[0] = L' ';
-    } else if (console_shows(cell.ch)) {
-      shown_char[0] = static_cast<wchar_t>(cell.ch);
-    }
+    wchar_t shown_char[2] = {cell.ch == kWideTail ? L' ' : L'?', L'\0'};
+    if (cell.ch != kWideTail && console_shows(cell.ch)) shown_char[0] = static_cast<wchar_t>(cell.ch);
     wide_shown = shown_char[0] != L'?' && cell_width(cell.ch) == 2;
     const chtype look = attribute(cell.attr);
     cchar_t drawn{};
@@ -146,62 +139,54 @@ void Terminal::Impl::draw_cells(std::span<const Cell> cells, int y, int x) {
   mvwadd_wchnstr(stdscr, y, x, line.data(), static_cast<int>(line.size()));
 }
 
-// Sends what changed since the last call to the terminal, in one flush.
-void Terminal::Impl::present(const ConsoleGrid& grid) {
-  if (!active) return;
-  handle_events();
-  const CellPos cursor = grid.cursor();
-  if (grid.cell_writes() != shown_writes || cursor.column != shown_cursor.column || cursor.row != shown_cursor.row ||
-      grid.cursor_size() != shown_cursor_size || grid.cursor_visible() != shown_cursor_visible) {
-    dirty = true;
-  }
-  if (!dirty && !title_dirty) return;
-  const std::uint64_t shown_since = std::exchange(shown_writes, grid.cell_writes());
-  shown_cursor = cursor;
-  shown_cursor_size = grid.cursor_size();
-  shown_cursor_visible = grid.cursor_visible();
-  draw_view(grid, shown_since);
-  if (title_dirty && !title_start.empty()) {
-    // Written directly: putp would queue it in stdio, behind later output.
-    tty_write(title_start + title + title_end);
-  }
-  title_dirty = false;
-
-  int want_cursor = 0;
-  const int cursor_row = view_row_of(view, cursor.row);
-  if (view.fits && grid.cursor_visible() && cursor_row >= 0 && cursor.column < layout.width) {
-    want_cursor = grid.cursor_size() >= 50 ? 2 : 1;
-    wmove(stdscr, view.top + cursor_row, view.left + cursor.column);
-  }
-  if (want_cursor != applied_cursor) {
-    if (curs_set(want_cursor) == ERR && want_cursor == 2) curs_set(1);
-    applied_cursor = want_cursor;
-  }
-  wnoutrefresh(stdscr);
-  doupdate();
-  dirty = full_redraw = false;
-}
-
 Terminal::Terminal(const ViewLayout& layout) : impl_(std::make_unique<Impl>(layout)) {}
 
-Terminal::~Terminal() { impl_->release(); }
+Terminal::~Terminal() { release(); }
 
 const std::string& Terminal::error() const { return impl_->error; }
 
-bool Terminal::create(ScreenGeometry& geometry) { return impl_->create(geometry); }
-
-void Terminal::release() { impl_->release(); }
-
 void Terminal::set_title(std::string_view title) {
   // Only printable ASCII: a control byte would end the title sequence early.
-  std::string clean;
-  for (char c : title) {
-    if (c >= 0x20 && c < 0x7F) clean.push_back(c);
-  }
-  impl_->title = clean;
+  impl_->title.clear();
+  std::copy_if(title.begin(), title.end(), std::back_inserter(impl_->title),
+               [](char c) { return c >= 0x20 && c < 0x7F; });
   impl_->title_dirty = true;
 }
 
-void Terminal::present(const ConsoleGrid& grid) { impl_->present(grid); }
+// Sends what changed since the last call to the terminal, in one flush.
+void Terminal::present(const ConsoleGrid& grid) {
+  Impl& t = *impl_;
+  if (!t.active) return;
+  t.handle_events();
+  const CellPos cursor = grid.cursor();
+  const bool changed = t.full_redraw || grid.cell_writes() != t.shown_writes ||
+                       cursor.column != t.shown_cursor.column || cursor.row != t.shown_cursor.row ||
+                       grid.cursor_size() != t.shown_cursor_size || grid.cursor_visible() != t.shown_cursor_visible;
+  if (!changed && !t.title_dirty) return;
+  const std::uint64_t shown_since = std::exchange(t.shown_writes, grid.cell_writes());
+  t.shown_cursor = cursor;
+  t.shown_cursor_size = grid.cursor_size();
+  t.shown_cursor_visible = grid.cursor_visible();
+  t.draw_view(grid, shown_since);
+  if (t.title_dirty && !t.title_start.empty()) {
+    // Written directly: putp would queue it in stdio, behind later output.
+    tty_write(t.title_start + t.title + t.title_end);
+  }
+  t.title_dirty = false;
+
+  int want_cursor = 0;
+  const int cursor_row = view_row_of(t.view, cursor.row);
+  if (t.view.fits && grid.cursor_visible() && cursor_row >= 0 && cursor.column < t.layout.width) {
+    want_cursor = grid.cursor_size() >= 50 ? 2 : 1;
+    wmove(stdscr, t.view.top + cursor_row, t.view.left + cursor.column);
+  }
+  if (want_cursor != t.applied_cursor) {
+    if (curs_set(want_cursor) == ERR && want_cursor == 2) curs_set(1);
+    t.applied_cursor = want_cursor;
+  }
+  wnoutrefresh(stdscr);
+  doupdate();
+  t.full_redraw = false;
+}
 
 }  // namespace zq

@@ -14,15 +14,8 @@
 #include "platform/posix/terminal.h"
 #include "runtime/console_view.h"
 #include "runtime/input_queue.h"
-
-// Last: term.h defines every capability name as a macro. The wide
-// character calls draw the cells' characters.
-#ifndef NCURSES_WIDECHAR
-#define NCURSES_WIDECHAR 1
-#endif
-#include <curses.h>
-#include <term.h>
-#undef cursor_visible
+// Last: it brings in term.h, whose capability macros clash with our names.
+#include "platform/posix/terminfo.h"
 
 namespace zq {
 
@@ -37,12 +30,11 @@ struct Terminal::Impl {
   ViewLayout layout;
 
   // What the terminal shows and what it needs.
-  bool dirty = false;  // the view needs drawing whatever the grid holds
   std::uint64_t shown_writes = 0;  // the grid's cell_writes at the last frame
   CellPos shown_cursor{};
   std::uint32_t shown_cursor_size = 0;
   bool shown_cursor_visible = false;
-  bool full_redraw = false;
+  bool full_redraw = false;  // the view needs drawing in full whatever the grid holds
   ViewPlacement view;
   std::vector<Cell> shown;  // the layout's cells as handed to ncurses; empty: none
   std::vector<cchar_t> line;  // draw_cells' work row
@@ -57,8 +49,7 @@ struct Terminal::Impl {
   int colours = 0;
   bool rgb_colours = false;  // colours sent as 0xRRGGBB values
   short next_pair = 1;
-  std::array<chtype, 256> attr_cache{};
-  std::array<bool, 256> attr_known{};
+  std::array<std::optional<chtype>, 256> attr_cache{};  // the look of each attribute byte once drawn
 
   InputQueue input;  // key bytes read but not yet taken
   Clock::time_point pause_end{};  // no key is taken before this: the pause after a redraw
@@ -68,20 +59,15 @@ struct Terminal::Impl {
   // The start-up, in its steps (terminal_start.cpp): ncurses on the
   // terminal in the program's modes; the sequences terminfo or the terminal
   // family gives; the colours.
-  bool create(ScreenGeometry& geometry);
   bool start_curses();
   void read_sequences();
   void start_colours();
-  void release();
   std::string restore_bytes() const;
-  // Takes the terminal (again): alternate screen, then send_modes.
-  void enter_screen(bool push_title);
   // Bracketed paste and mouse reports on, and the shell's title pushed when
   // `push_title`.
   void send_modes(bool push_title);
   chtype attribute(std::uint16_t attr);
   void handle_events();
-  void present(const ConsoleGrid& grid);
   // The next present() redraws every cell, whatever the terminal shows now.
   void repaint();
   // Hands ncurses the grid's cells that differ from `shown`, in the rows
@@ -92,8 +78,6 @@ struct Terminal::Impl {
   void draw_cells(std::span<const Cell> cells, int y, int x);
   // Reads what the terminal has sent; `ready`: poll said there is some.
   void read_input(bool ready = false);
-  // Too small for the layout: the view shows a request to enlarge instead.
-  bool too_small() const { return !place_view(layout, COLS, LINES).fits; }
 };
 
 }  // namespace zq

@@ -41,9 +41,10 @@ std::string Terminal::poll_key() {
   const auto decide = t.input.time_to_decide(Clock::now());
   if (!decide || decide->count() > 0) t.read_input();
   if (!t.input.empty() && Clock::now() < t.pause_end) std::this_thread::sleep_until(t.pause_end);
-  const TakenInput taken = t.input.take(Clock::now(), t.too_small());
+  const ViewPlacement view = place_view(t.layout, COLS, LINES);
+  const TakenInput taken = t.input.take(Clock::now(), !view.fits);
   if (taken.repaint) t.repaint();
-  if (taken.mouse) t.mouse = mouse_on_layout(place_view(t.layout, COLS, LINES), *taken.mouse);
+  if (taken.mouse) t.mouse = mouse_on_layout(view, *taken.mouse);
   return taken.key_text;
 }
 

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/terminfo.h"
 #include "platform/posix/tty_session.h"
 #include "runtime/console_palette.h"
 #include "runtime/console_screen.h"
@@ -16,50 +15,26 @@
 #include "platform/posix/terminal_impl.h"
 
 namespace zq {
-namespace {
-
-// The size comes from the terminal; LINES and COLUMNS, which ncurses would
-// otherwise let override it, count only where the terminal reports none.
-// Before newterm, which takes the size, as every later look at it does.
-void size_from_terminal() {
-  winsize size{};
-  const bool reported = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
-  use_env(!reported);
-  use_tioctl(reported);
-}
-
-}  // namespace
 
 bool Terminal::usable(std::string& why) {
-  if (::isatty(STDIN_FILENO) == 0) {
-    why = "standard input is not a terminal";
+  const auto refuse = [&why](const std::string& reason) {
+    why = reason;
     return false;
-  }
-  if (::isatty(STDOUT_FILENO) == 0) {
-    why = "standard output is not a terminal";
-    return false;
-  }
+  };
+  if (::isatty(STDIN_FILENO) == 0) return refuse("standard input is not a terminal");
+  if (::isatty(STDOUT_FILENO) == 0) return refuse("standard output is not a terminal");
   const char* term = std::getenv("TERM");
-  if (term == nullptr || *term == '\0') {
-    why = "TERM is not set, so the terminal type is unknown";
-    return false;
-  }
+  if (term == nullptr || *term == '\0') return refuse("TERM is not set, so the terminal type is unknown");
   TERMINAL* previous = cur_term;
   int status = 0;
   if (setupterm(term, STDOUT_FILENO, &status) != OK) {
-    why = status == 0 ? std::string("unknown terminal type '") + term + "' (TERM)"
-                      : std::string("no terminal description found for '") + term + "'";
     set_curterm(previous);
-    return false;
+    return refuse(status == 0 ? std::string("unknown terminal type '") + term + "' (TERM)"
+                              : std::string("no terminal description found for '") + term + "'");
   }
   const bool addressable = capability("cup") != nullptr;
-  TERMINAL* probed = set_curterm(previous);
-  del_curterm(probed);
-  if (!addressable) {
-    why = std::string("terminal type '") + term + "' cannot place the cursor";
-    return false;
-  }
-  return true;
+  del_curterm(set_curterm(previous));
+  return addressable || refuse(std::string("terminal type '") + term + "' cannot place the cursor");
 }
 
 // What every way out writes: mouse reports and bracketed paste off, cursor
@@ -77,47 +52,49 @@ std::string Terminal::Impl::restore_bytes() const {
   return bytes;
 }
 
-void Terminal::Impl::enter_screen(bool push_title) {
-  tty_write(enter_alternate);
-  send_modes(push_title);
-}
-
 void Terminal::Impl::send_modes(bool push_title) {
   if (push_title && xterm_title) tty_write("\x1b[22;0t");  // push the shell's title
   tty_write(paste_on);
   tty_write(mouse_on);
 }
 
-bool Terminal::Impl::create(ScreenGeometry& geometry) {
-  if (active) {
-    error = "the terminal is already in use";
+bool Terminal::create(ScreenGeometry& geometry) {
+  Impl& t = *impl_;
+  if (t.active) {
+    t.error = "the terminal is already in use";
     return false;
   }
-  if (!tty_begin(error)) return false;
-  if (!start_curses()) {
+  if (!tty_begin(t.error)) return false;
+  if (!t.start_curses()) {
     tty_end();
     return false;
   }
-  read_sequences();
-  tty_arm(restore_bytes());
-  start_colours();
-  send_modes(true);
+  t.read_sequences();
+  tty_arm(t.restore_bytes());
+  t.start_colours();
+  t.send_modes(true);
   // The program's screen is the layout's size whatever the terminal's; the
   // view places it on the terminal.
-  geometry = window_geometry(static_cast<std::uint16_t>(layout.width), static_cast<std::uint16_t>(layout.height));
-  attr_known.fill(false);
-  next_pair = 1;
-  applied_cursor = -1;
-  input = InputQueue();
-  mouse.reset();
-  ended = false;
-  active = true;
-  dirty = full_redraw = true;
+  geometry = window_geometry(static_cast<std::uint16_t>(t.layout.width), static_cast<std::uint16_t>(t.layout.height));
+  t.attr_cache.fill(std::nullopt);
+  t.next_pair = 1;
+  t.applied_cursor = -1;
+  t.input = InputQueue();
+  t.mouse.reset();
+  t.ended = false;
+  t.active = true;
+  t.full_redraw = true;
   return true;
 }
 
 bool Terminal::Impl::start_curses() {
-  size_from_terminal();
+  // The size comes from the terminal; LINES and COLUMNS, which ncurses would
+  // otherwise let override it, count only where the terminal reports none.
+  // Before newterm, which takes the size, as every later look at it does.
+  winsize size{};
+  const bool reported = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
+  use_env(!reported);
+  use_tioctl(reported);
   // newterm, unlike initscr, reports failure instead of exiting.
   screen = newterm(nullptr, stdout, stdin);
   if (screen == nullptr) {
@@ -186,12 +163,12 @@ void Terminal::Impl::start_colours() {
   rgb_colours = takes_rgb_colours();
 }
 
-void Terminal::Impl::release() {
-  if (!active) return;
-  active = false;
+void Terminal::release() {
+  if (!impl_->active) return;
+  impl_->active = false;
   tty_end();
-  delscreen(screen);
-  screen = nullptr;
+  delscreen(impl_->screen);
+  impl_->screen = nullptr;
 }
 
 }  // namespace zq

@@ -1,19 +1,22 @@
-#include "platform/posix/terminfo.h"
-
 #include <algorithm>
 #include <cstring>
-#include <initializer_list>
+#include <iterator>
 
 #include "runtime/console_palette.h"
-
-// Last: term.h defines every capability name as a macro.
-#ifndef NCURSES_WIDECHAR
-#define NCURSES_WIDECHAR 1
-#endif
-#include <curses.h>
-#include <term.h>
+// Last: it brings in term.h, whose capability macros clash with our names.
+#include "platform/posix/terminfo.h"
 
 namespace zq {
+namespace {
+
+// A terminfo string as bytes to write directly: its $<..> padding is a delay
+// that only tputs knows how to make, and would otherwise show as text.
+// Console colour index (bit 0 blue, 1 green, 2 red) to ANSI (bit 0 red, 2 blue).
+constexpr int ansi_colour(unsigned index) {
+  return static_cast<int>(((index & 1u) << 2) | (index & 2u) | ((index & 4u) >> 2));
+}
+
+}  // namespace
 
 const char* capability(const char* name) {
   char* value = tigetstr(const_cast<char*>(name));
@@ -23,14 +26,11 @@ const char* capability(const char* name) {
 std::string without_padding(const char* cap) {
   std::string bytes;
   for (const char* p = cap; *p != '\0'; ++p) {
-    if (p[0] == '$' && p[1] == '<') {
-      const char* end = std::strchr(p, '>');
-      if (end != nullptr) {
-        p = end;
-        continue;
-      }
+    if (const char* end = p[0] == '$' && p[1] == '<' ? std::strchr(p, '>') : nullptr) {
+      p = end;
+    } else {
+      bytes.push_back(*p);
     }
-    bytes.push_back(*p);
   }
   return bytes;
 }
@@ -41,28 +41,14 @@ std::string capability_bytes(const char* name) {
 }
 
 void blank_capability(const char* name) {
-  if (char* value = tigetstr(const_cast<char*>(name)); value != nullptr && value != reinterpret_cast<char*>(-1)) {
-    value[0] = '\0';
-  }
+  if (const char* value = capability(name)) const_cast<char*>(value)[0] = '\0';
 }
-
-namespace {
-
-bool starts_with_any(std::string_view text, std::initializer_list<std::string_view> prefixes) {
-  return std::any_of(prefixes.begin(), prefixes.end(), [&](std::string_view p) { return text.substr(0, p.size()) == p; });
-}
-
-// Console colour index (bit 0 blue, 1 green, 2 red) to ANSI (bit 0 red, 2 blue).
-constexpr int ansi_colour(unsigned index) {
-  return static_cast<int>(((index & 1u) << 2) | (index & 2u) | ((index & 4u) >> 2));
-}
-
-}  // namespace
 
 bool has_xterm_title(std::string_view term) {
-  return starts_with_any(term, {"xterm", "tmux", "screen", "rxvt", "vte", "gnome", "konsole", "alacritty",
-                                "kitty", "foot", "wezterm", "putty", "st-", "iterm"}) ||
-         term == "st";
+  constexpr std::string_view kFamilies[] = {"xterm",     "tmux",  "screen", "rxvt",    "vte",   "gnome", "konsole",
+                                            "alacritty", "kitty", "foot",   "wezterm", "putty", "st-",   "iterm"};
+  return term == "st" || std::any_of(std::begin(kFamilies), std::end(kFamilies),
+                                     [term](std::string_view family) { return term.starts_with(family); });
 }
 
 bool takes_rgb_colours() {

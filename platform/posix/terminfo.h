@@ -6,13 +6,19 @@
 #include <string>
 #include <string_view>
 
+// Last: term.h defines every capability name as a macro; include this header
+// after every other. The wide character calls draw the cells' characters.
+#ifndef NCURSES_WIDECHAR
+#define NCURSES_WIDECHAR 1
+#endif
+#include <curses.h>
+#include <term.h>
+#undef cursor_visible
+
 namespace zq {
 
 // A string capability; null where the terminal has none.
 const char* capability(const char* name);
-// A terminfo string as bytes to write directly: its $<..> padding is a delay
-// that only tputs knows how to make, and would otherwise show as text.
-std::string without_padding(const char* cap);
 // A string capability as bytes to write; empty where the terminal has none.
 std::string capability_bytes(const char* name);
 // Empties a capability of the terminal in use, so that ncurses never sends it.

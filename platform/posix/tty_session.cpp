@@ -22,13 +22,12 @@ namespace {
 // What the signal handlers need, kept where they can reach it without locks.
 static_assert(std::atomic<bool>::is_always_lock_free);
 std::atomic<bool> g_armed{false};  // the terminal is in our modes and needs restoring
-int g_tty_fd = STDOUT_FILENO;
 termios g_shell_termios{};
 char g_restore_bytes[512];
 std::size_t g_restore_length = 0;
 int g_wake_pipe[2] = {-1, -1};
-volatile sig_atomic_t g_resized = 0;
-volatile sig_atomic_t g_resumed = 0;
+std::atomic<bool> g_resized{false};
+std::atomic<bool> g_resumed{false};
 std::terminate_handler g_previous_terminate = nullptr;
 
 // The signals the program takes for its own work: Ctrl+Z, continue, resize.
@@ -63,36 +62,33 @@ void wake_main_loop() {
   errno = saved_errno;
 }
 
+// Lets `sig` act the default way now, its action as it was put in `had`:
+// raised, it is pending while the handler runs, and unblocking it acts here.
+void act_by_default(int sig, struct sigaction* had) {
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  ::sigaction(sig, &dfl, had);
+  sigset_t own;
+  sigemptyset(&own);
+  sigaddset(&own, sig);
+  ::raise(sig);
+  ::sigprocmask(SIG_UNBLOCK, &own, nullptr);
+}
+
 // Every terminating signal: restore, then die of the same signal the default
 // way, so that the parent sees how the program ended. The others are blocked
 // while this runs, so that none cuts the restore short.
 void on_fatal_signal(int signal_number) {
   tty_restore();
-  struct sigaction dfl {};
-  dfl.sa_handler = SIG_DFL;
-  sigemptyset(&dfl.sa_mask);
-  ::sigaction(signal_number, &dfl, nullptr);
-  sigset_t own;
-  sigemptyset(&own);
-  sigaddset(&own, signal_number);
-  ::raise(signal_number);
-  // Pending while this handler runs; unblocking it ends the process here.
-  ::sigprocmask(SIG_UNBLOCK, &own, nullptr);
+  act_by_default(signal_number, nullptr);
 }
 
 // Ctrl+Z: hand the terminal back while stopped, take it again after `fg`.
 void on_stop_signal(int) {
   tty_restore();
-  struct sigaction dfl {};
-  dfl.sa_handler = SIG_DFL;
   struct sigaction ours {};
-  ::sigaction(SIGTSTP, &dfl, &ours);
-  sigset_t stop_set;
-  sigemptyset(&stop_set);
-  sigaddset(&stop_set, SIGTSTP);
-  ::raise(SIGTSTP);
-  // Pending while this handler runs; unblocking it stops the process here.
-  ::sigprocmask(SIG_UNBLOCK, &stop_set, nullptr);
+  act_by_default(SIGTSTP, &ours);
   ::sigaction(SIGTSTP, &ours, nullptr);
   // Continued: on_continue_signal has run and the main loop takes over.
 }
@@ -100,12 +96,12 @@ void on_stop_signal(int) {
 // Continued after any stop, Ctrl+Z or a SIGSTOP from outside (kill, a
 // debugger): the main loop puts our modes back and repaints.
 void on_continue_signal(int) {
-  g_resumed = 1;
+  g_resumed = true;
   wake_main_loop();
 }
 
 void on_resize_signal(int) {
-  g_resized = 1;
+  g_resized = true;
   wake_main_loop();
 }
 
@@ -145,12 +141,6 @@ void install_handlers() {
   });
 }
 
-void close_wake_pipe() {
-  for (int& fd : g_wake_pipe) {
-    if (fd >= 0) ::close(std::exchange(fd, -1));
-  }
-}
-
 }  // namespace
 
 bool tty_begin(std::string& error) {
@@ -173,8 +163,8 @@ bool tty_begin(std::string& error) {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   ::sigaction(SIGTSTP, &ignore, nullptr);
-  g_resized = 0;
-  g_resumed = 0;
+  g_resized = false;
+  g_resumed = false;
   return true;
 }
 
@@ -199,8 +189,8 @@ void tty_arm(std::string_view restore_bytes) {
 void tty_restore() noexcept {
   if (!g_armed.exchange(false)) return;
   const int saved_errno = errno;
-  write_all(g_tty_fd, g_restore_bytes, g_restore_length);
-  ::tcsetattr(g_tty_fd, TCSADRAIN, &g_shell_termios);
+  write_all(STDOUT_FILENO, g_restore_bytes, g_restore_length);
+  ::tcsetattr(STDOUT_FILENO, TCSADRAIN, &g_shell_termios);
   ::tcflush(STDIN_FILENO, TCIFLUSH);
   errno = saved_errno;
 }
@@ -208,30 +198,24 @@ void tty_restore() noexcept {
 void tty_end() {
   tty_restore();
   for_each_handled([](int sig) { ::sigaction(sig, &g_original_actions[sig], nullptr); });
-  close_wake_pipe();
+  for (int& fd : g_wake_pipe) {
+    if (fd >= 0) ::close(std::exchange(fd, -1));
+  }
 }
 
 void tty_keys_to_program() {
   termios modes{};
-  if (::tcgetattr(g_tty_fd, &modes) != 0) return;
+  if (::tcgetattr(STDOUT_FILENO, &modes) != 0) return;
   modes.c_iflag &= ~static_cast<tcflag_t>(IXON);
   modes.c_lflag &= ~static_cast<tcflag_t>(IEXTEN);
-  ::tcsetattr(g_tty_fd, TCSANOW, &modes);
+  ::tcsetattr(STDOUT_FILENO, TCSANOW, &modes);
 }
 
 bool tty_rearm() { return !g_armed.exchange(true); }
 
-bool tty_take_resumed() {
-  if (g_resumed == 0) return false;
-  g_resumed = 0;
-  return true;
-}
+bool tty_take_resumed() { return g_resumed.exchange(false); }
 
-bool tty_take_resized() {
-  if (g_resized == 0) return false;
-  g_resized = 0;
-  return true;
-}
+bool tty_take_resized() { return g_resized.exchange(false); }
 
 int tty_wake_fd() { return g_wake_pipe[0]; }
 
@@ -241,6 +225,6 @@ void tty_drain_wake() {
   }
 }
 
-void tty_write(std::string_view text) { write_all(g_tty_fd, text.data(), text.size()); }
+void tty_write(std::string_view text) { write_all(STDOUT_FILENO, text.data(), text.size()); }
 
 }  // namespace zq

@@ -5,8 +5,6 @@
 // Process-wide: one session at a time.
 #pragma once
 
-#include <signal.h>
-
 #include <string>
 #include <string_view>
 
