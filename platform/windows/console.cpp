@@ -4,6 +4,7 @@
 #include "platform/windows/console.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "runtime/characters.h"
@@ -62,6 +63,7 @@ void WindowsConsole::refit() {
 
 void WindowsConsole::write_window(const ConsoleGrid& grid) {
   whole_window_ = false;
+  shown_writes_ = grid.cell_writes();
   const int width = window_columns_;
   // The whole window in one write. Around the layout, the surround; around
   // the request, the console's own grey: it is a request, not the program.
@@ -89,10 +91,12 @@ void WindowsConsole::write_window(const ConsoleGrid& grid) {
 
 void WindowsConsole::write_changes(const ConsoleGrid& grid) {
   const auto width = static_cast<std::size_t>(layout_.width);
+  const std::uint64_t shown_since = std::exchange(shown_writes_, grid.cell_writes());
   // The changed cells' bounds, in rows of the window counted from view.top.
   int left = layout_.width, right = -1, top = view_.rows_shown, bottom = -1;
   for (int v = 0; v < view_.rows_shown; ++v) {
     const auto r = static_cast<std::uint16_t>(layout_row_at(view_, v));
+    if (grid.row_written(r) <= shown_since) continue;  // not written since the last frame
     for (int c = 0; c < layout_.width; ++c) {
       if (grid.cell(static_cast<std::uint16_t>(c), r) == shown_[r * width + static_cast<std::size_t>(c)]) continue;
       left = std::min(left, c);

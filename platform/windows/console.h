@@ -120,6 +120,7 @@ class WindowsConsole : public ConsoleDevice, public KeySource {
   int window_rows_ = 0;
   bool whole_window_ = true;  // the next frame writes the whole window
   std::vector<Cell> shown_;  // the layout's cells as the console shows them, row by row
+  std::uint64_t shown_writes_ = 0;  // the grid's cell_writes() when shown_ was last brought up to date
   // The cursor as last set on the console; unknown, so set anew, after the
   // window was written whole.
   std::optional<COORD> shown_place_;
