@@ -102,7 +102,7 @@ void Terminal::Impl::draw_view(const ConsoleGrid& grid, std::uint64_t shown_sinc
     const std::span<const Cell> cells = grid.row(static_cast<std::uint16_t>(row));
     Cell* const was = shown.data() + static_cast<std::size_t>(row) * width;
     // Each run of cells that changed, with both halves of a wide character.
-    const auto differ = [&](std::size_t c) { return cells[c].ch != was[c].ch || cells[c].attr != was[c].attr; };
+    const auto differ = [&](std::size_t c) { return cells[c] != was[c]; };
     for (std::size_t c = 0; c < cells.size();) {
       if (!differ(c)) {
         ++c;
